@@ -1,0 +1,39 @@
+# Entry points for people; CMake does the building. See README.md.
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps build build-asan run test test-normal test-sanitize format images clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSCOUT_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/ostrel-scout
+
+# The sanitizer run goes first so that the plain run's summary closes the output.
+test: test-sanitize test-normal
+
+test-normal: build
+	scripts/isolated ctest --test-dir $(BUILD) --output-on-failure
+
+test-sanitize: build-asan
+	scripts/isolated ctest --test-dir $(ASAN_BUILD) --output-on-failure
+
+format: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+images: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/draw-images/scout-draw-images resources
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
