@@ -1,39 +1,64 @@
-// Remakes resources/scout.png and resources/scout.ico.
+// Remakes resources/scout.png, resources/scout.ico and the desktop icons under
+// resources/icons/<N>x<N>/ostrel-scout.png, one per size of the .ico.
 #include "artwork.h"
 #include "icofile.h"
 
+#include <cstdio>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 
-#include <cstdio>
+namespace {
+
+void complain(const QString &path)
+{
+    std::fprintf(stderr, "cannot write %s\n", qUtf8Printable(path));
+}
+
+bool writeIcons(const QDir &directory)
+{
+    QList<QImage> icons;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QImage image = Artwork::icon(size);
+        icons.append(image);
+        // Desktops look the icon up by size in the hicolor theme; each size is the same image
+        // the .ico holds, so both look alike everywhere.
+        const QString folder = QStringLiteral("icons/%1x%1").arg(size);
+        const QString path = folder + QStringLiteral("/ostrel-scout.png");
+        if (!directory.mkpath(folder) || !image.save(directory.filePath(path), "PNG")) {
+            complain(path);
+            return false;
+        }
+    }
+    QFile ico(directory.filePath(QStringLiteral("scout.ico")));
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(icoFile(icons)) < 0) {
+        complain(ico.fileName());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Draws the logo and the icon."));
+    parser.setApplicationDescription(QStringLiteral("Draws the logo and the icons."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("directory"),
-                                 QStringLiteral("Where scout.png and scout.ico are written."));
+    parser.addPositionalArgument(
+        QStringLiteral("directory"),
+        QStringLiteral("Where scout.png, scout.ico and icons/<N>x<N>/ are written."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
     const QDir directory(parser.positionalArguments().constFirst());
 
-    if (!Artwork::logo(247, 433).save(directory.filePath(QStringLiteral("scout.png")), "PNG")) {
-        std::fputs("cannot write scout.png\n", stderr);
+    const QString logo = QStringLiteral("scout.png");
+    if (!Artwork::logo(247, 433).save(directory.filePath(logo), "PNG")) {
+        complain(logo);
         return 1;
     }
-
-    QList<QImage> icons;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icons.append(Artwork::icon(size));
-    QFile ico(directory.filePath(QStringLiteral("scout.ico")));
-    if (!ico.open(QIODevice::WriteOnly) || ico.write(icoFile(icons)) < 0) {
-        std::fputs("cannot write scout.ico\n", stderr);
-        return 1;
-    }
-    return 0;
+    return writeIcons(directory) ? 0 : 1;
 }
