@@ -35,5 +35,14 @@ format: deps
 images: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/draw-images/scout-draw-images resources
 
+.PHONY: package screenshot
+
+# The Debian package, built as Debian builds it (suite included), checked by lintian.
+package: deps
+	scripts/build-package dist
+
+screenshot: build
+	scripts/screenshot $(BUILD)/app/ostrel-scout desktop/screenshot.png
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
