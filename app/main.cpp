@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "scupdate.h"
 #include "version.h"
 
 #include <QApplication>
@@ -11,6 +12,10 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
+
+    // The checker has no parent and deletes itself once the check, or its prompt, is done.
+    auto *updater = new SCUpdate(&app);
+    updater->checkForUpdate();
 
     return app.exec();
 }

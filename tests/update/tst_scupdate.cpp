@@ -1,0 +1,386 @@
+#include "loopbackhttpserver.h"
+#include "scupdate.h"
+#include "updateprompts.h"
+#include "updatewindow.h"
+#include "version.h"
+
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QNetworkProxy>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using Answer = LoopbackHttpServer::Answer;
+Q_DECLARE_METATYPE(Answer)
+
+namespace {
+
+const QByteArray offer21 = R"({"newestVersion":"2.1","installer":"https://x.example/s.exe"})";
+
+SCUpdate *startCheck(const QUrl &url)
+{
+    auto *checker = new SCUpdate(qApp, url);
+    checker->checkForUpdate();
+    return checker;
+}
+
+Answer offering(const QByteArray &body)
+{
+    return LoopbackHttpServer::respond(200, body);
+}
+
+} // namespace
+
+// Records, in order, the URLs handed to the desktop and the objects that went.
+class FlowLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    void watch(QObject *object, const QString &name)
+    {
+        connect(object, &QObject::destroyed, this, [this, name] { events.append(name); });
+    }
+
+    QStringList events;
+
+public slots:
+    void openUrl(const QUrl &url) { events.append(QStringLiteral("open ") + url.toString()); }
+};
+
+class TestSCUpdate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void requestAsSentAndSameVersion();
+    void offered_data();
+    void offered();
+    void notOffered_data();
+    void notOffered();
+    void timeLimitCoversWholeAnswer();
+    void splitAnswerDecidedOnce_data();
+    void splitAnswerDecidedOnce();
+
+    void acceptOpensInstallerThenEnds();
+    void cancelEndsPromptThenChecker();
+    void closeControlEndsNothing();
+    void unsafeInstallerNotOpened_data();
+    void unsafeInstallerNotOpened();
+
+private:
+    // Starts a check against a server answering with the given answer and waits for its prompt.
+    UpdateWindow *promptFor(LoopbackHttpServer &server, const Answer &answer,
+                            QPointer<SCUpdate> &checker);
+
+    FlowLog log;
+};
+
+void TestSCUpdate::initTestCase()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral(SCOUT_VERSION));
+    // A proxy from the environment must not come between the checker and the test's server.
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    for (const char *scheme : {"http", "https", "file", "scout-helper", "javascript"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &log, "openUrl");
+}
+
+void TestSCUpdate::cleanup()
+{
+    qDeleteAll(updatePrompts());
+    QTest::qWait(0);
+    log.events.clear();
+}
+
+void TestSCUpdate::cleanupTestCase()
+{
+    for (const char *scheme : {"http", "https", "file", "scout-helper", "javascript"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+}
+
+UpdateWindow *TestSCUpdate::promptFor(LoopbackHttpServer &server, const Answer &answer,
+                                      QPointer<SCUpdate> &checker)
+{
+    if (!server.listen())
+        return nullptr;
+    server.setAnswer(QStringLiteral("/scout/check"), answer);
+    checker = startCheck(server.url());
+    log.watch(checker, QStringLiteral("checker"));
+    if (!QTest::qWaitFor([] { return !updatePrompts().isEmpty(); }, 4000))
+        return nullptr;
+    UpdateWindow *prompt = updatePrompts().constFirst();
+    log.watch(prompt, QStringLiteral("prompt"));
+    return QTest::qWaitForWindowExposed(prompt) ? prompt : nullptr;
+}
+
+void TestSCUpdate::requestAsSentAndSameVersion()
+{
+    LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    server.setAnswer(QStringLiteral("/scout/check"), offering(R"({"newestVersion":"2.0"})"));
+
+    QPointer<SCUpdate> checker = startCheck(server.url());
+    QSignalSpy available(checker, &SCUpdate::updateAvailable);
+    QTRY_VERIFY(checker.isNull());
+
+    QCOMPARE(server.requests().size(), 1);
+    const LoopbackHttpServer::Request &request = server.requests().constFirst();
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.path, QByteArray("/scout/check"));
+    QCOMPARE(request.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+    QCOMPARE(request.header("Content-Length"), QByteArray("22"));
+    QCOMPARE(request.body, QByteArray("operating_system=WIN32"));
+    // Nothing of the program's own beyond the content type; the rest is what Qt always sends.
+    const QList<QByteArray> httpStack = {"host",       "content-type",    "content-length",
+                                         "connection", "accept-encoding", "accept-language",
+                                         "user-agent"};
+    for (const auto &header : request.headers)
+        QVERIFY2(httpStack.contains(header.first.toLower()), header.first.constData());
+
+    // Up to date: no prompt, and the check is not repeated.
+    QTest::qWait(300);
+    QCOMPARE(available.count(), 0);
+    QVERIFY(updatePrompts().isEmpty());
+    QCOMPARE(server.requests().size(), 1);
+}
+
+void TestSCUpdate::offered_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<QString>("version");
+
+    // Any version text other than the running one is offered, newer or not.
+    for (const char *version : {"2.1", "1.9", "2.0.0", "2.0 ", "v2.0"}) {
+        const QByteArray body = R"({"newestVersion":")" + QByteArray(version) + R"("})";
+        QTest::newRow(version) << offering(body) << QString::fromLatin1(version);
+    }
+    QTest::newRow("status 201") << LoopbackHttpServer::respond(201, offer21)
+                                << QStringLiteral("2.1");
+    QTest::newRow("served as text/html")
+        << LoopbackHttpServer::respond(200, offer21, "text/html") << QStringLiteral("2.1");
+}
+
+void TestSCUpdate::offered()
+{
+    QFETCH(Answer, answer);
+    QFETCH(QString, version);
+
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(server, answer, checker);
+    QVERIFY(prompt);
+    QVERIFY(prompt->isVisible());
+    QVERIFY(prompt->findChild<QLabel *>()->text().contains(QStringLiteral(" v") + version +
+                                                           QStringLiteral(" is")));
+    QVERIFY(!checker.isNull());
+
+    QTest::mouseClick(promptButton(prompt, "Cancel"), Qt::LeftButton);
+    QTRY_VERIFY(checker.isNull());
+    QVERIFY(updatePrompts().isEmpty());
+}
+
+void TestSCUpdate::notOffered_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<bool>("clientGivesUp");
+
+    QByteArray big = offer21;
+    big.insert(1, R"("padding":")" + QByteArray(100 * 1024, 'x') + R"(",)");
+    // Announces 200 KiB, sends half of it and stalls.
+    Answer neverEnding;
+    neverEnding.pieces.append("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                              "Content-Length: 204800\r\n\r\n" +
+                              big.left(100 * 1024));
+    neverEnding.keepOpen = true;
+
+    Answer truncated = offering(offer21);
+    truncated.pieces.first().chop(10);
+
+    using S = LoopbackHttpServer;
+    QTest::newRow("same version") << offering(R"({"newestVersion":"2.0"})") << false << false;
+    QTest::newRow("version as number") << offering(R"({"newestVersion":2.1})") << false << false;
+    QTest::newRow("array") << offering(R"([{"newestVersion":"2.1"}])") << false << false;
+    QTest::newRow("empty object") << offering("{}") << false << false;
+    QTest::newRow("html")
+        << S::respond(200, "<html><body><form>Log in to use this network</form></body></html>",
+                      "text/html")
+        << false << false;
+    QTest::newRow("empty body") << offering({}) << false << false;
+    QTest::newRow("status 204") << S::respond(204, {}) << false << false;
+    QTest::newRow("status 500") << S::respond(500, offer21) << false << false;
+    QTest::newRow("status 404") << S::respond(404, offer21) << false << false;
+    QTest::newRow("100 KiB body") << offering(big) << false << false;
+    QTest::newRow("100 KiB body, never finished") << neverEnding << false << true;
+    QTest::newRow("connection closed mid-body") << truncated << false << false;
+    QTest::newRow("connection refused") << Answer() << true << false;
+}
+
+// None of these is an answer: the checker ends without a prompt, as soon as the reply says
+// so and well before its time limit.
+void TestSCUpdate::notOffered()
+{
+    QFETCH(Answer, answer);
+    QFETCH(bool, refused);
+    QFETCH(bool, clientGivesUp);
+
+    LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    server.setAnswer(QStringLiteral("/scout/check"), answer);
+
+    QPointer<SCUpdate> checker = startCheck(refused ? server.refusedUrl() : server.url());
+    QSignalSpy available(checker, &SCUpdate::updateAvailable);
+    QTRY_VERIFY_WITH_TIMEOUT(checker.isNull(), 4000);
+    QCOMPARE(available.count(), 0);
+    QVERIFY(updatePrompts().isEmpty());
+    QCOMPARE(server.requests().size(), refused ? 0 : 1);
+    if (clientGivesUp)
+        QTRY_COMPARE(server.clientCloseCount(), 1);
+}
+
+// Three slow servers at once: one never answers, one starts an answer and finishes it too
+// late, one answers only after the limit. Each answer would offer an update if it were read.
+void TestSCUpdate::timeLimitCoversWholeAnswer()
+{
+    LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    const int lateMs = 7000;
+    Answer started = LoopbackHttpServer::split(offering(offer21), 120, lateMs);
+    QCOMPARE(started.pieces.size(), 2);
+    Answer late = offering(offer21);
+    late.pieces.prepend({});
+    late.pauseMs = lateMs;
+    server.setAnswer(QStringLiteral("/silent"), LoopbackHttpServer::silent());
+    server.setAnswer(QStringLiteral("/started"), started);
+    server.setAnswer(QStringLiteral("/late"), late);
+
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> endedAfter;
+    QObject watcher;
+    for (const char *path : {"/silent", "/started", "/late"}) {
+        SCUpdate *checker = startCheck(server.url(QLatin1String(path)));
+        connect(checker, &QObject::destroyed, &watcher,
+                [&] { endedAfter.append(clock.elapsed()); });
+    }
+
+    QTRY_COMPARE_WITH_TIMEOUT(endedAfter.size(), 3, lateMs - 500);
+    for (qint64 ms : endedAfter)
+        QVERIFY2(ms >= 4900, qPrintable(QString::number(ms)));
+    QVERIFY(updatePrompts().isEmpty());
+    QCOMPARE(server.requests().size(), 3);
+    // The abandoned requests are closed, not left hanging.
+    QTRY_COMPARE(server.clientCloseCount(), 3);
+}
+
+void TestSCUpdate::splitAnswerDecidedOnce_data()
+{
+    QTest::addColumn<Answer>("answer");
+
+    QTest::newRow("7-byte pieces") << LoopbackHttpServer::split(offering(offer21), 7, 30);
+    QTest::newRow("chunked") << LoopbackHttpServer::chunked(
+        {R"({"newestVersion")", R"(:"2.1","inst)", R"(aller":"https://x.example/s.exe"})"}, 200);
+}
+
+void TestSCUpdate::splitAnswerDecidedOnce()
+{
+    QFETCH(Answer, answer);
+
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(server, answer, checker);
+    QVERIFY(prompt);
+    QSignalSpy available(checker, &SCUpdate::updateAvailable);
+    QTest::qWait(300);
+    QCOMPARE(available.count(), 0);
+    QCOMPARE(updatePrompts().size(), 1);
+
+    // The offer is the one the whole body makes.
+    QTest::mouseClick(promptButton(prompt, "Update now"), Qt::LeftButton);
+    QTRY_VERIFY(updatePrompts().isEmpty());
+    QCOMPARE(log.events.constFirst(), QStringLiteral("open https://x.example/s.exe"));
+}
+
+void TestSCUpdate::acceptOpensInstallerThenEnds()
+{
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(server, offering(offer21), checker);
+    QVERIFY(prompt);
+
+    QTest::mouseClick(promptButton(prompt, "Update now"), Qt::LeftButton);
+    QTRY_VERIFY(updatePrompts().isEmpty());
+    QCOMPARE(log.events, QStringList({QStringLiteral("open https://x.example/s.exe"),
+                                      QStringLiteral("checker"), QStringLiteral("prompt")}));
+    QVERIFY(checker.isNull());
+}
+
+void TestSCUpdate::cancelEndsPromptThenChecker()
+{
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(server, offering(offer21), checker);
+    QVERIFY(prompt);
+
+    QTest::mouseClick(promptButton(prompt, "Cancel"), Qt::LeftButton);
+    QTRY_VERIFY(checker.isNull());
+    QCOMPARE(log.events, QStringList({QStringLiteral("prompt"), QStringLiteral("checker")}));
+}
+
+void TestSCUpdate::closeControlEndsNothing()
+{
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    QPointer<UpdateWindow> prompt = promptFor(server, offering(offer21), checker);
+    QVERIFY(prompt);
+
+    QVERIFY(prompt->close());
+    QTest::qWait(200);
+    QVERIFY(!prompt.isNull());
+    QVERIFY(!prompt->isVisible());
+    QVERIFY(!checker.isNull());
+    QVERIFY(log.events.isEmpty());
+
+    // Whatever ends the prompt later still ends the checker.
+    delete prompt;
+    QTRY_VERIFY(checker.isNull());
+}
+
+void TestSCUpdate::unsafeInstallerNotOpened_data()
+{
+    QTest::addColumn<QByteArray>("body");
+
+    QTest::newRow("file") << QByteArray(
+        R"({"newestVersion":"2.1","installer":"file:///usr/bin/xterm"})");
+    QTest::newRow("custom scheme")
+        << QByteArray(R"({"newestVersion":"2.1","installer":"scout-helper:run?cmd=x"})");
+    QTest::newRow("javascript") << QByteArray(
+        R"j({"newestVersion":"2.1","installer":"javascript:alert(1)"})j");
+    QTest::newRow("missing") << QByteArray(R"({"newestVersion":"2.1"})");
+    QTest::newRow("not a string") << QByteArray(R"({"newestVersion":"2.1","installer":7})");
+}
+
+// The flow goes on as on any acceptance; only no URL reaches the desktop.
+void TestSCUpdate::unsafeInstallerNotOpened()
+{
+    QFETCH(QByteArray, body);
+
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(server, offering(body), checker);
+    QVERIFY(prompt);
+
+    QTest::mouseClick(promptButton(prompt, "Update now"), Qt::LeftButton);
+    QTRY_VERIFY(updatePrompts().isEmpty());
+    QCOMPARE(log.events, QStringList({QStringLiteral("checker"), QStringLiteral("prompt")}));
+}
+
+QTEST_MAIN(TestSCUpdate)
+#include "tst_scupdate.moc"
