@@ -363,7 +363,8 @@ void TestUdpBroadcaster::floodKeepsEventLoopRunning()
     QTest::qWait(100);
     QVERIFY2(clock.elapsed() < 5000, "the flood outlasted the receive window");
 
-    // The event loop kept turning while the flood lasted.
+    // The event loop kept turning while the flood lasted: reading everything before returning
+    // would have held it for the whole 2 s. Sanitizer builds turn it slowly, hence the margin.
     qint64 longestGap = 0;
     int ticksDuringFlood = 0;
     for (int i = 1; i < ticks.size(); ++i) {
@@ -372,7 +373,7 @@ void TestUdpBroadcaster::floodKeepsEventLoopRunning()
         ++ticksDuringFlood;
         longestGap = qMax(longestGap, ticks[i] - ticks[i - 1]);
     }
-    QVERIFY2(ticksDuringFlood >= (floodEnd - floodStart) / 50 && longestGap < 250,
+    QVERIFY2(ticksDuringFlood >= 4 && longestGap < (floodEnd - floodStart) / 4,
              qPrintable(QStringLiteral("%1 ticks in %2 ms, longest gap %3 ms")
                             .arg(ticksDuringFlood)
                             .arg(floodEnd - floodStart)
