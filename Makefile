@@ -4,7 +4,7 @@ ASAN_BUILD  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build build-asan run test test-normal test-sanitize format images clean
+.PHONY: deps build build-asan run test test-normal test-sanitize bench format images clean
 
 deps:
 	@scripts/install-deps
@@ -28,6 +28,10 @@ test-normal: build
 
 test-sanitize: build-asan
 	scripts/isolated ctest --test-dir $(ASAN_BUILD) --output-on-failure
+
+# Benchmarks are timed, so they run on the normal build and never as part of `make test`.
+bench: build
+	scripts/isolated $(BUILD)/bench/scout-bench-discovery
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
