@@ -1,21 +1,35 @@
 #include "mainwindow.h"
 
+#include "ipsortkey.h"
 #include "language.h"
 #include "mainwindowform.h"
+#include "udpbroadcaster.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 namespace {
 constexpr int windowWidth = 748;
 constexpr int windowHeight = 433;
+constexpr int macColumn = 2;
 } // namespace
+
+bool MainWindow::deviceInfo::QTableWidgetItemIP::operator<(const QTableWidgetItem &other) const
+{
+    return ipSortKey(data(Qt::DisplayRole).toString()) <
+           ipSortKey(other.data(Qt::DisplayRole).toString());
+}
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -27,8 +41,10 @@ MainWindow::MainWindow(QWidget *parent)
     setStatusBar(nullptr);
     setWindowTitle(QStringLiteral("Ostrel Scout"));
 
+    createTable();
     createButtons();
     createLogo();
+    startDiscovery();
 
     setMinimumSize(windowWidth, windowHeight);
     setMaximumSize(windowWidth, windowHeight);
@@ -36,11 +52,15 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The records own the items the table shows: they go before the table does.
+    releaseRows();
     ui.reset();
+    delete table;
     delete refreshButton;
     delete connectButton;
     delete logoLabel;
     appIcon.reset();
+    broadcaster.reset();
 }
 
 void MainWindow::setupForm()
@@ -68,6 +88,34 @@ void MainWindow::setupForm()
     setWindowTitle(QCoreApplication::translate("MainWindow", "MainWindow"));
 }
 
+void MainWindow::createTable()
+{
+    table = new QTableWidget(this);
+    table->setColumnCount(3);
+    adjustTable();
+
+    headerLabels << Language::pick("Numer seryjny", "Serial Number") << QStringLiteral("IP")
+                 << QStringLiteral("MAC");
+    table->setHorizontalHeaderLabels(headerLabels);
+    table->horizontalHeader()->setStretchLastSection(true);
+    for (int column = 0; column < table->columnCount(); ++column)
+        table->setColumnWidth(column, 163);
+    table->verticalHeader()->hide();
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    sortAscending = {{true, true, true}};
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    connect(table, &QTableWidget::itemSelectionChanged, this, &MainWindow::rowSelected);
+    connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::sortTable);
+    connect(table, &QTableWidget::cellDoubleClicked, this, &MainWindow::connectSlot);
+
+    adjustTimer = new QTimer(this);
+    adjustTimer->setSingleShot(true);
+    adjustTimer->setInterval(0);
+    connect(adjustTimer, &QTimer::timeout, this, &MainWindow::adjustTable);
+}
+
 void MainWindow::createButtons()
 {
     const QString refreshText = Language::pick("Odśwież", "Refresh");
@@ -75,10 +123,12 @@ void MainWindow::createButtons()
 
     refreshButton = new QPushButton(refreshText, this);
     refreshButton->setGeometry(528, 398, 100, 30);
+    connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
 
     connectButton = new QPushButton(connectText, this);
     connectButton->setGeometry(638, 398, 100, 30);
     connectButton->setEnabled(false);
+    connect(connectButton, &QPushButton::clicked, this, &MainWindow::connectSlot);
 }
 
 void MainWindow::createLogo()
@@ -90,4 +140,107 @@ void MainWindow::createLogo()
 
     appIcon = std::make_unique<QIcon>(QStringLiteral(":/scout.ico"));
     setWindowIcon(*appIcon);
+}
+
+void MainWindow::startDiscovery()
+{
+    broadcaster = std::make_unique<UDPBroadcaster>();
+    connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
+    broadcaster->sendBroadcast();
+}
+
+void MainWindow::adjustTable()
+{
+    table->setGeometry(247, 10, 491, 383);
+    table->resizeColumnToContents(macColumn);
+}
+
+void MainWindow::makeRow(const QString &serialNumber, const QString &ipAddress,
+                         const QString &macAddress)
+{
+    deviceInfo record;
+    record.serialItem.setData(Qt::DisplayRole, serialNumber);
+    record.ipItem.setData(Qt::DisplayRole, ipAddress);
+    record.macItem.setData(Qt::DisplayRole, macAddress);
+    const auto readOnly = [](QTableWidgetItem &item) {
+        item.setFlags(item.flags() & ~Qt::ItemIsEditable);
+    };
+    readOnly(record.serialItem);
+    readOnly(record.ipItem);
+    readOnly(record.macItem);
+    rows.append(record);
+}
+
+void MainWindow::fillTable(int added)
+{
+    rowCount = rows.size();
+    table->setRowCount(rowCount);
+    for (int i = rowCount - added; i < rowCount; ++i) {
+        deviceInfo &record = rows[i];
+        table->setItem(i, 0, &record.serialItem);
+        table->setItem(i, 1, &record.ipItem);
+        table->setItem(i, 2, &record.macItem);
+    }
+}
+
+void MainWindow::readFromUDP()
+{
+    const int found = broadcaster->deviceCount();
+    const int shown = rows.size();
+    for (int index = shown; index < found; ++index) {
+        QString serialNumber;
+        QString ipAddress;
+        QString macAddress;
+        broadcaster->getDevice(serialNumber, ipAddress, macAddress, index);
+        makeRow(serialNumber, ipAddress, macAddress);
+    }
+    fillTable(found - shown);
+    // Fitting the MAC column examines up to a thousand rows; once per pass is enough.
+    if (!adjustTimer->isActive())
+        adjustTimer->start();
+}
+
+void MainWindow::releaseRows()
+{
+    // Taking an item out of its cell is immediate; an item destroyed while still in the table
+    // is first looked up in the table's whole item list, which for thousands of rows freezes
+    // the window.
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column)
+            table->takeItem(row, column);
+    }
+    rows.clear();
+}
+
+void MainWindow::refreshSlot()
+{
+    releaseRows();
+    table->setRowCount(0);
+    adjustTable();
+    connectButton->setEnabled(false);
+    refreshButton->setEnabled(false);
+    broadcaster->sendBroadcast();
+    refreshButton->setEnabled(true);
+}
+
+void MainWindow::rowSelected()
+{
+    connectButton->setEnabled(!table->selectedItems().isEmpty());
+}
+
+void MainWindow::connectSlot()
+{
+    const QTableWidgetItem *ipItem = table->item(table->currentRow(), 1);
+    if (!ipItem)
+        return;
+    const QUrl url(QStringLiteral("http://") + ipItem->data(Qt::DisplayRole).toString(),
+                   QUrl::StrictMode);
+    QDesktopServices::openUrl(url);
+}
+
+void MainWindow::sortTable(int column)
+{
+    const bool ascending = sortAscending.at(column);
+    table->sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    sortAscending[column] = !ascending;
 }

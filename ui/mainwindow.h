@@ -1,12 +1,18 @@
 #pragma once
 
-#include <QMainWindow>
-
+#include <array>
 #include <memory>
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+#include <QTableWidgetItem>
 
 class QIcon;
 class QLabel;
 class QPushButton;
+class QTableWidget;
+class QTimer;
+class UDPBroadcaster;
 struct MainWindowForm;
 
 class MainWindow : public QMainWindow
@@ -17,14 +23,53 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // One table row. The table shows these items but never owns them: destroying a record
+    // takes its items out of their cells.
+    struct deviceInfo
+    {
+        // Orders the IP column by address value instead of by text.
+        class QTableWidgetItemIP : public QTableWidgetItem
+        {
+        public:
+            using QTableWidgetItem::QTableWidgetItem;
+            bool operator<(const QTableWidgetItem &other) const override;
+        };
+
+        QTableWidgetItem serialItem;
+        QTableWidgetItemIP ipItem;
+        QTableWidgetItem macItem;
+    };
+
+private slots:
+    void refreshSlot();
+    void connectSlot();
+    void rowSelected();
+    void readFromUDP();
+    void sortTable(int column);
+
 private:
     void setupForm();
+    void createTable();
     void createButtons();
     void createLogo();
+    void startDiscovery();
+    void adjustTable();
+    void makeRow(const QString &serialNumber, const QString &ipAddress, const QString &macAddress);
+    void fillTable(int added);
+    void releaseRows();
 
     std::unique_ptr<MainWindowForm> ui;
+    QTableWidget *table = nullptr;
+    QStringList headerLabels;
     QPushButton *refreshButton = nullptr;
     QPushButton *connectButton = nullptr;
+    // QList keeps each record at a fixed heap address, which the table's pointers rely on.
+    QList<deviceInfo> rows;
     QLabel *logoLabel = nullptr;
     std::unique_ptr<QIcon> appIcon;
+    std::unique_ptr<UDPBroadcaster> broadcaster;
+    // Fits the MAC column once per event-loop pass, after that pass's rows are in.
+    QTimer *adjustTimer = nullptr;
+    int rowCount = 0;
+    std::array<bool, 3> sortAscending{{true, true, true}};
 };

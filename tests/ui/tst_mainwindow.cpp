@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "windowparts.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -17,15 +18,6 @@ bool expectPolish()
     return qEnvironmentVariable("LC_ALL").startsWith(QLatin1String("pl"));
 }
 
-QPushButton *buttonAt(MainWindow &window, int x)
-{
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->geometry().x() == x)
-            return button;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -35,7 +27,7 @@ class TestMainWindow : public QObject
 private slots:
     void fixedSizeAndTitle();
     void formChildren();
-    void buttons();
+    void buttonsAndHeaders();
     void logoAndIcon();
 };
 
@@ -70,11 +62,11 @@ void TestMainWindow::formChildren()
     QVERIFY(!window.findChild<QStatusBar *>());
 }
 
-void TestMainWindow::buttons()
+void TestMainWindow::buttonsAndHeaders()
 {
     MainWindow window;
-    QPushButton *refresh = buttonAt(window, 528);
-    QPushButton *connect = buttonAt(window, 638);
+    QPushButton *refresh = refreshButton(window);
+    QPushButton *connect = connectButton(window);
     QVERIFY(refresh);
     QVERIFY(connect);
 
@@ -83,12 +75,21 @@ void TestMainWindow::buttons()
     QVERIFY(refresh->isEnabled());
     QVERIFY(!connect->isEnabled());
 
+    QTableWidget *table = deviceTable(window);
+    QVERIFY(table);
+    QCOMPARE(table->geometry(), QRect(247, 10, 491, 383));
+    QCOMPARE(table->columnCount(), 3);
+    QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("IP"));
+    QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("MAC"));
+
     if (expectPolish()) {
         QCOMPARE(refresh->text(), QStringLiteral("Odśwież"));
         QCOMPARE(connect->text(), QStringLiteral("Połącz"));
+        QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("Numer seryjny"));
     } else {
         QCOMPARE(refresh->text(), QStringLiteral("Refresh"));
         QCOMPARE(connect->text(), QStringLiteral("Connect"));
+        QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("Serial Number"));
     }
 }
 
