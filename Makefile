@@ -32,6 +32,7 @@ test-sanitize: build-asan
 # Benchmarks are timed, so they run on the normal build and never as part of `make test`.
 bench: build
 	scripts/isolated $(BUILD)/bench/scout-bench-discovery
+	scripts/isolated $(BUILD)/bench/scout-bench-devicetable
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
