@@ -18,6 +18,11 @@ ChildProcess::ChildProcess(const QString &program, const QStringList &arguments)
 
 ChildProcess::~ChildProcess()
 {
+    stop();
+}
+
+void ChildProcess::stop()
+{
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(5000);

@@ -20,6 +20,8 @@ public:
     // Lines that start with prefix, with the prefix removed.
     QStringList linesStartingWith(const QString &prefix);
     bool isRunning() const;
+    // Kills the process and waits until it has gone.
+    void stop();
     qint64 pid() const;
 
 private:
