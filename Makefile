@@ -40,7 +40,7 @@ format: deps
 images: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/draw-images/scout-draw-images resources
 
-.PHONY: package screenshot
+.PHONY: package screenshot demo
 
 # The Debian package, built as Debian builds it (suite included), checked by lintian.
 package: deps
@@ -51,3 +51,7 @@ screenshot: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# The program among a dozen simulated devices on two private networks; see scripts/demo.
+demo: build
+	scripts/demo
