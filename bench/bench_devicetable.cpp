@@ -151,15 +151,18 @@ int main(int argc, char *argv[])
     QTest::mouseClick(refresh, Qt::LeftButton);
     const double refreshMs = milliseconds(refreshTimer);
 
-    std::printf("| measure                                  | value     |\n");
-    std::printf("|------------------------------------------|-----------|\n");
-    std::printf("| devices listed                           | %9d |\n", listed);
-    std::printf("| time to list them (ms)                   | %9.1f |\n", listMs);
-    std::printf("| longest event-loop stall meanwhile (ms)  | %9.1f |\n", longestGap);
-    std::printf("| bare table filled in one go (ms)         | %9.1f |\n", bareMs);
-    std::printf("| sort %5d rows by IP (ms)                | %9.1f |\n", listed, sortIpMs);
-    std::printf("| sort %5d rows by serial (ms)            | %9.1f |\n", listed, sortSerialMs);
-    std::printf("| IP sort / serial sort                    | %9.2f |\n", sortIpMs / sortSerialMs);
-    std::printf("| Refresh with %5d rows (ms)              | %9.1f |\n", listed, refreshMs);
+    const auto row = [](const QString &label, double value, int decimals) {
+        std::printf("| %-40s | %9.*f |\n", qPrintable(label), decimals, value);
+    };
+    std::printf("| %-40s | %9s |\n", "measure", "value");
+    std::printf("|%s|%s|\n", QByteArray(42, '-').constData(), QByteArray(11, '-').constData());
+    row(QStringLiteral("devices listed"), listed, 0);
+    row(QStringLiteral("time to list them (ms)"), listMs, 1);
+    row(QStringLiteral("longest event-loop stall meanwhile (ms)"), longestGap, 1);
+    row(QStringLiteral("bare table filled in one go (ms)"), bareMs, 1);
+    row(QStringLiteral("sort %1 rows by IP (ms)").arg(listed), sortIpMs, 1);
+    row(QStringLiteral("sort %1 rows by serial (ms)").arg(listed), sortSerialMs, 1);
+    row(QStringLiteral("IP sort / serial sort"), sortIpMs / sortSerialMs, 2);
+    row(QStringLiteral("Refresh with %1 rows (ms)").arg(listed), refreshMs, 1);
     return listed == deviceCount ? 0 : 1;
 }
