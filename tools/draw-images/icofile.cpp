@@ -20,9 +20,8 @@ QByteArray bitmap(const QImage &source)
     QDataStream out(&data, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     out << quint32(bitmapHeaderSize) << qint32(size) << qint32(2 * size) // colour and mask
-        << quint16(1) << quint16(32) << quint32(0)
-        << quint32(size * size * 4 + maskRowBytes * size) << qint32(0) << qint32(0)
-        << quint32(0) << quint32(0);
+        << quint16(1) << quint16(32) << quint32(0) << quint32(size * size * 4 + maskRowBytes * size)
+        << qint32(0) << qint32(0) << quint32(0) << quint32(0);
     // Bottom-up rows of BGRA, which is ARGB32 in little-endian memory.
     for (int y = size - 1; y >= 0; --y)
         out.writeRawData(reinterpret_cast<const char *>(image.constScanLine(y)), size * 4);
