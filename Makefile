@@ -4,7 +4,7 @@ ASAN_BUILD  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build build-asan run test test-normal test-sanitize bench format images clean
+.PHONY: deps build build-asan run test test-normal test-sanitize bench format tidy images clean
 
 deps:
 	@scripts/install-deps
@@ -36,6 +36,11 @@ bench: build
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Static analysis of the program's own sources (tests and tools excluded); see .clang-tidy.
+tidy: build
+	git ls-files 'app/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
+		| xargs -n1 -P$(JOBS) clang-tidy -p $(BUILD) --quiet
 
 images: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/draw-images/scout-draw-images resources
