@@ -7,7 +7,7 @@ JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: deps build build-asan run test test-normal test-sanitize bench format images clean
-.PHONY: build-fuzz test-fuzz fuzz
+.PHONY: build-fuzz test-fuzz fuzz soak
 
 deps:
 	@scripts/install-deps
@@ -52,6 +52,10 @@ fuzz: build-fuzz
 bench: build
 	scripts/isolated $(BUILD)/bench/scout-bench-discovery
 	scripts/isolated $(BUILD)/bench/scout-bench-devicetable
+
+# The window under a 30 s flood of answers, Refresh pressed every second.
+soak: build
+	scripts/isolated $(BUILD)/bench/scout-soak
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
