@@ -7,7 +7,7 @@ JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: deps build build-asan run test test-normal test-sanitize bench format images clean
-.PHONY: build-fuzz test-fuzz fuzz soak
+.PHONY: build-fuzz test-fuzz fuzz soak valgrind
 
 deps:
 	@scripts/install-deps
@@ -56,6 +56,11 @@ bench: build
 # The window under a 30 s flood of answers, Refresh pressed every second.
 soak: build
 	scripts/isolated $(BUILD)/bench/scout-soak
+
+# One run of the whole program under valgrind's memcheck (also part of `make test`).
+valgrind: build
+	scripts/isolated ctest --test-dir $(BUILD) -R '^program_under_valgrind$$' --output-on-failure \
+		--verbose
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
