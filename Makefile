@@ -1,10 +1,13 @@
 # Entry points for people; CMake does the building. See README.md.
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
+FUZZ_BUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: deps build build-asan run test test-normal test-sanitize bench format tidy images clean
+.PHONY: build-fuzz test-fuzz fuzz soak valgrind
 
 deps:
 	@scripts/install-deps
@@ -21,7 +24,7 @@ run: build
 	$(BUILD)/app/ostrel-scout
 
 # The sanitizer run goes first so that the plain run's summary closes the output.
-test: test-sanitize test-normal
+test: test-sanitize test-fuzz test-normal
 
 test-normal: build
 	scripts/isolated ctest --test-dir $(BUILD) --output-on-failure
@@ -29,10 +32,35 @@ test-normal: build
 test-sanitize: build-asan
 	scripts/isolated ctest --test-dir $(ASAN_BUILD) --output-on-failure
 
+# libFuzzer needs clang; the fuzz build holds only the libraries that read network input.
+build-fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DSCOUT_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Each fuzz target for a few seconds; `make fuzz` runs each for FUZZ_SECONDS.
+test-fuzz: build-fuzz
+	scripts/isolated ctest --test-dir $(FUZZ_BUILD) --output-on-failure --verbose
+
+fuzz: build-fuzz
+	for target in parseanswer ipsortkey updateanswer; do \
+		scripts/isolated tests/fuzz/run-fuzzer $(FUZZ_BUILD)/tests/fuzz/fuzz-$$target \
+			tests/fuzz/corpus/$$target $(FUZZ_BUILD)/tests/fuzz/$$target $(FUZZ_SECONDS) || exit 1; \
+	done
+
 # Benchmarks are timed, so they run on the normal build and never as part of `make test`.
 bench: build
 	scripts/isolated $(BUILD)/bench/scout-bench-discovery
 	scripts/isolated $(BUILD)/bench/scout-bench-devicetable
+
+# The window under a 30 s flood of answers, Refresh pressed every second.
+soak: build
+	scripts/isolated $(BUILD)/bench/scout-soak
+
+# One run of the whole program under valgrind's memcheck (also part of `make test`).
+valgrind: build
+	scripts/isolated ctest --test-dir $(BUILD) -R '^program_under_valgrind$$' --output-on-failure \
+		--verbose
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
@@ -55,7 +83,7 @@ screenshot: build
 	scripts/screenshot $(BUILD)/app/ostrel-scout desktop/screenshot.png
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The program among a dozen simulated devices on two private networks; see scripts/demo.
 demo: build

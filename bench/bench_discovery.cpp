@@ -5,6 +5,7 @@
 // real discovery request from every local address.
 #include "deviceanswer.h"
 #include "discoverydatagram.h"
+#include "loopbackonly.h"
 #include "udpbroadcaster.h"
 #include "udpcounters.h"
 
@@ -17,7 +18,6 @@
 #include <netinet/in.h>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QNetworkInterface>
 #include <QUdpSocket>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,16 +35,6 @@ constexpr qint64 caseLimitMs = 4500;
 {
     std::fprintf(stderr, "bench: %s\n", message);
     std::exit(2);
-}
-
-bool onlyLoopback()
-{
-    const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
-    for (const QHostAddress &address : addresses) {
-        if (!address.isLoopback())
-            return false;
-    }
-    return true;
 }
 
 // CPU time of this thread: on a shared machine, time spent waiting for a core is not the
@@ -241,7 +231,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (!onlyLoopback())
+    if (!hasOnlyLoopback())
         fail("this machine has addresses beyond loopback; run through scripts/isolated");
 
     UDPBroadcaster broadcaster;

@@ -2,6 +2,7 @@
 
 #include "discoverydatagram.h"
 #include "ipv4entry.h"
+#include "releasegradually.h"
 
 #include <QNetworkDatagram>
 #include <QTimer>
@@ -51,8 +52,8 @@ UDPBroadcaster::~UDPBroadcaster()
 
 void UDPBroadcaster::sendBroadcast()
 {
-    devices.clear();
-    knownSerials.clear();
+    releaseGradually(devices, this);
+    releaseGradually(knownSerials, this);
 
     const QByteArray request = discoveryRequest();
     for (int i = 0; i < sockets.size(); ++i) {

@@ -56,7 +56,8 @@ private:
     void adjustTable();
     void makeRow(const QString &serialNumber, const QString &ipAddress, const QString &macAddress);
     void fillTable(int added);
-    void releaseRows();
+    // Takes every item out of its cell and removes the rows; the records stay.
+    void detachRows();
 
     std::unique_ptr<MainWindowForm> ui;
     QTableWidget *table = nullptr;

@@ -35,6 +35,7 @@ private slots:
     void delay();
     void webPage();
     void flood();
+    void floodMix();
 
 private:
     // Starts the simulator on 127.0.0.1 with extra arguments.
@@ -101,9 +102,9 @@ void TestDeviceSim::help()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char *option :
-         {"--listen", "--port", "--device", "--devices", "--web", "--size", "--lowercase-marker",
-          "--tab-separator", "--delay", "--log", "--flood", "--rate", "--count", "--duration"})
+    for (const char *option : {"--listen", "--port", "--device", "--devices", "--web", "--size",
+                               "--lowercase-marker", "--tab-separator", "--delay", "--log",
+                               "--flood", "--rate", "--count", "--duration", "--mix"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
 }
 
@@ -219,6 +220,53 @@ void TestDeviceSim::flood()
                      QStringLiteral("--count"), QStringLiteral("0")});
     QVERIFY(unbounded.waitForFinished(10000));
     QCOMPARE(unbounded.exitCode(), 2);
+}
+
+void TestDeviceSim::floodMix()
+{
+    ChildProcess *sim =
+        start({QStringLiteral("--flood"), QStringLiteral("127.0.0.1:50000"),
+               QStringLiteral("--count"), QStringLiteral("200"), QStringLiteral("--rate"),
+               QStringLiteral("2000"), QStringLiteral("--mix"), QStringLiteral("1:2:1")},
+              QStringLiteral("flood: sending"));
+    QVERIFY(sim);
+    QTRY_VERIFY_WITH_TIMEOUT(!sim->isRunning(), 10000);
+    QCOMPARE(sim->linesStartingWith(QStringLiteral("flood: sent 200 answers")).size(), 1);
+    QVERIFY(sim->lines()
+                .join(QLatin1Char('\n'))
+                .contains(QLatin1String("50 distinct, 100 duplicates, 50 malformed")));
+
+    // Every fourth datagram from the first is a new serial number, the next two repeat earlier
+    // ones, the fourth is no answer.
+    const QList<QNetworkDatagram> received = receive(200);
+    QCOMPARE(received.size(), 200);
+    QSet<QByteArray> sent;
+    for (int i = 0; i < received.size(); ++i) {
+        const QByteArray data = received.at(i).data();
+        const bool answer = data.size() == 32 && data.startsWith("ACK ") && data.at(14) == ' ';
+        const QByteArray serial = data.mid(4, 10);
+        switch (i % 4) {
+        case 0:
+            QVERIFY(answer);
+            QVERIFY(!sent.contains(serial));
+            sent.insert(serial);
+            break;
+        case 3:
+            QVERIFY2(!answer, data.constData());
+            break;
+        default:
+            QVERIFY(answer);
+            QVERIFY(sent.contains(serial));
+        }
+    }
+    QCOMPARE(sent.size(), 50);
+
+    QProcess noDistinct;
+    noDistinct.start(NetLab::simulatorPath(),
+                     {QStringLiteral("--flood"), QStringLiteral("127.0.0.1:50000"),
+                      QStringLiteral("--mix"), QStringLiteral("0:1:1")});
+    QVERIFY(noDistinct.waitForFinished(10000));
+    QCOMPARE(noDistinct.exitCode(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSim)

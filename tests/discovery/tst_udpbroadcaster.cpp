@@ -3,6 +3,7 @@
 #include "udpbroadcaster.h"
 #include "udpcounters.h"
 
+#include <memory>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -88,6 +89,23 @@ QStringList repeated(const QString &line, int count)
     return result;
 }
 
+// Answers from count devices on 127.0.0.1, serials "prefix" and a 7-digit number, in bursts
+// that the socket's buffer surely holds, until the broadcaster lists them all.
+void answerFromLoopback(UDPBroadcaster &broadcaster, const char *prefix, int count)
+{
+    constexpr int burst = 200;
+    QUdpSocket device;
+    QVERIFY(device.bind(QHostAddress::LocalHost, 0));
+    const int before = broadcaster.deviceCount();
+    for (int n = 0; n < count; ++n) {
+        const QByteArray serial = prefix + QByteArray::number(n).rightJustified(7, '0');
+        const QByteArray datagram = "ACK " + serial + " 02:00:00:00:00:00";
+        QCOMPARE(device.writeDatagram(datagram, QHostAddress::LocalHost, 44444), qint64(32));
+        if ((n + 1) % burst == 0 || n + 1 == count)
+            QTRY_COMPARE(broadcaster.deviceCount(), before + n + 1);
+    }
+}
+
 QString device(const char *serial, const char *mac)
 {
     return QLatin1String(serial) + QLatin1Char(',') + QLatin1String(mac);
@@ -108,6 +126,7 @@ private slots:
     void refreshRestartsWindow();
     void lateAnswerReadInNextSearch();
     void floodKeepsEventLoopRunning();
+    void largeSearchForgottenAtOnce();
 };
 
 void TestUdpBroadcaster::initTestCase()
@@ -400,6 +419,37 @@ void TestUdpBroadcaster::floodKeepsEventLoopRunning()
     qInfo("flood: %llu sent, %llu listed, %d ticks in %lld ms, longest gap %lld ms",
           static_cast<unsigned long long>(sent), static_cast<unsigned long long>(count),
           ticksDuringFlood, floodEnd - floodStart, longestGap);
+}
+
+void TestUdpBroadcaster::largeSearchForgottenAtOnce()
+{
+    // A new search frees the records of a large one bit by bit, but must forget them at once.
+    ENTER_NEW_NAMESPACE(true);
+    auto broadcaster = std::make_unique<UDPBroadcaster>();
+    broadcaster->sendBroadcast();
+    answerFromLoopback(*broadcaster, "OLD", 5000);
+    QCOMPARE(broadcaster->deviceCount(), 5000);
+    QCOMPARE(serials(*broadcaster).constLast(), QStringLiteral("OLD0004999"));
+
+    broadcaster->sendBroadcast();
+    QCOMPARE(broadcaster->deviceCount(), 0);
+    QString serial = QStringLiteral("unchanged");
+    QString ip;
+    QString mac;
+    broadcaster->getDevice(serial, ip, mac, 0);
+    QCOMPARE(serial, QStringLiteral("unchanged"));
+
+    answerFromLoopback(*broadcaster, "NEW", 10);
+    answerFromLoopback(*broadcaster, "OLD", 3000);
+    const QStringList found = serials(*broadcaster);
+    QCOMPARE(found.size(), 3010);
+    QCOMPARE(QSet<QString>(found.begin(), found.end()).size(), 3010);
+    QCOMPARE(found.constFirst(), QStringLiteral("NEW0000000"));
+    QCOMPARE(found.constLast(), QStringLiteral("OLD0002999"));
+
+    // Destroyed while the two earlier lists are still being freed.
+    broadcaster->sendBroadcast();
+    broadcaster.reset();
 }
 
 QTEST_MAIN(TestUdpBroadcaster)

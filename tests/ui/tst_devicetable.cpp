@@ -48,6 +48,22 @@ void clickHeader(QTableWidget *table, int column)
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
 }
 
+// Answers from count devices on 127.0.0.1, serials "prefix" followed by a number, and waits
+// until the table lists them. They come in bursts that the socket's buffer surely holds.
+void listMany(QTableWidget *table, const char *prefix, int count)
+{
+    constexpr int burst = 200;
+    QUdpSocket device;
+    QVERIFY(device.bind(QHostAddress::LocalHost, 0));
+    for (int n = 0; n < count; ++n) {
+        const QByteArray serial = prefix + QByteArray::number(n).rightJustified(6, '0');
+        const QByteArray datagram = "ACK " + serial + " 00:11:22:33:44:55";
+        QCOMPARE(device.writeDatagram(datagram, QHostAddress::LocalHost, 44444), qint64(32));
+        if ((n + 1) % burst == 0 || n + 1 == count)
+            QTRY_COMPARE(table->rowCount(), n + 1);
+    }
+}
+
 QPoint cellCentre(QTableWidget *table, int row, int column)
 {
     return table->visualItemRect(table->item(row, column)).center();
@@ -81,6 +97,7 @@ private slots:
     void connectOpensTheSelectedRowAfterSorting();
     void doubleClickOpensThatRowWithoutEditor();
     void destructionAfterSortsAndRefreshes();
+    void refreshesWithThousandsOfRows();
 };
 
 void TestDeviceTable::rowsArriveInDiscoveryOrderAtTheBottom()
@@ -248,6 +265,37 @@ void TestDeviceTable::destructionAfterSortsAndRefreshes()
     QSignalSpy destroyed(table, &QObject::destroyed);
     window.reset();
     QCOMPARE(destroyed.count(), 1);
+}
+
+void TestDeviceTable::refreshesWithThousandsOfRows()
+{
+    // Refresh hands the records of a large search to the event loop to free; none of it may
+    // show in the table, in the next search's rows, or outlive the window.
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTableWidget *table = deviceTable(*window);
+    listMany(table, "SNAA", 5000);
+    clickHeader(table, 0);
+    table->selectRow(4000);
+    table->scrollToItem(table->item(4000, 0));
+
+    QTest::mouseClick(refreshButton(*window), Qt::LeftButton);
+    QCOMPARE(table->rowCount(), 0);
+    QVERIFY(table->selectionModel()->selectedIndexes().isEmpty());
+    QVERIFY(!connectButton(*window)->isEnabled());
+
+    // The same devices are new to the next search.
+    listMany(table, "SNAA", 3000);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("SNAA000000"));
+    QCOMPARE(table->item(2999, 0)->text(), QStringLiteral("SNAA002999"));
+
+    // Two refreshes in a row, the window closed while their records are still being freed.
+    QTest::mouseClick(refreshButton(*window), Qt::LeftButton);
+    listMany(table, "SNBB", 2500);
+    QTest::mouseClick(refreshButton(*window), Qt::LeftButton);
+    QCOMPARE(table->rowCount(), 0);
+    window.reset();
 }
 
 QTEST_MAIN(TestDeviceTable)

@@ -84,9 +84,9 @@ LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     connect(&server, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
 }
 
-bool LoopbackHttpServer::listen()
+bool LoopbackHttpServer::listen(quint16 port)
 {
-    return server.listen(QHostAddress::LocalHost);
+    return server.listen(QHostAddress::LocalHost, port);
 }
 
 QUrl LoopbackHttpServer::url(const QString &path) const
@@ -154,6 +154,7 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
     request.body = buffered->mid(headEnd + 4, length);
     pending.erase(buffered);
     received.append(request);
+    emit requestReceived();
 
     const Answer answer = answers.value(request.path, respond(404, {}, "text/plain"));
     writePiece(socket, answer, 0);

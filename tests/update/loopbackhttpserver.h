@@ -49,7 +49,8 @@ public:
 
     explicit LoopbackHttpServer(QObject *parent = nullptr);
 
-    bool listen();
+    // On 127.0.0.1, at port or, with 0, a free one.
+    bool listen(quint16 port = 0);
     QUrl url(const QString &path = QStringLiteral("/scout/check")) const;
     // A loopback address on which nothing listens: connecting there is refused.
     static QUrl refusedUrl();
@@ -59,6 +60,10 @@ public:
     const QList<Request> &requests() const { return received; }
     // Connections that the client closed before the server had written the whole answer.
     int clientCloseCount() const { return clientCloses; }
+
+signals:
+    // A whole request has been read; it is the last of requests().
+    void requestReceived();
 
 private:
     void accept();

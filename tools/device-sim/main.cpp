@@ -21,7 +21,7 @@ request. Devices are given with --device or generated with --devices (serials SI
 SIM0000001, ..., MACs 02:00:00:00:00:00, ...); with neither, one device is generated.
 
 Misbehaviour for tests of the receiving side: --size, --lowercase-marker, --tab-separator,
---delay, --flood.
+--delay, --flood (with --mix, duplicates and malformed datagrams among the answers).
 
 Prints "listening on ADDRESS:PORT" once it is ready; with --log one line per datagram:
 "request from ADDRESS:PORT to DESTINATION (N bytes)", or "ignored ..." for anything but a
@@ -72,6 +72,23 @@ Endpoint endpoint(const QString &text, quint16 defaultPort)
         result.port = static_cast<quint16>(port);
     }
     return result;
+}
+
+// "DISTINCT:DUPLICATE:MALFORMED"
+FloodMix floodMix(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    int shares[3] = {};
+    bool ok = parts.size() == 3;
+    for (int i = 0; ok && i < 3; ++i) {
+        shares[i] = parts.at(i).toInt(&ok);
+        ok = ok && shares[i] >= 0 && shares[i] <= 1000;
+    }
+    if (!ok || shares[0] == 0)
+        fail(QStringLiteral("--mix needs DISTINCT:DUPLICATE:MALFORMED, whole numbers up to 1000, "
+                            "DISTINCT at least 1: %1")
+                 .arg(text));
+    return FloodMix{shares[0], shares[1], shares[2]};
 }
 
 QList<DeviceSimulator::Device> devices(const QCommandLineParser &parser)
@@ -156,6 +173,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("duration"),
          QStringLiteral("Flood: stop after <ms> milliseconds (default 0: no limit)."),
          QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("mix"),
+         QStringLiteral("Flood: of every D+U+M datagrams, D answers with new serial numbers, U "
+                        "repeating recent ones, M malformed (default 1:0:0)."),
+         QStringLiteral("D:U:M"), QStringLiteral("1:0:0")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -176,7 +197,7 @@ int main(int argc, char *argv[])
             count = ~quint64(0);
         const auto rate = static_cast<int>(number(parser, QStringLiteral("rate"), INT_MAX));
         if (!flood(listenAddress, port, target.address, target.port, count, durationMs, rate,
-                   &error))
+                   floodMix(parser.value(QStringLiteral("mix"))), &error))
             fail(error);
         return 0;
     }
