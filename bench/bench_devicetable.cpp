@@ -1,6 +1,8 @@
 // How the main window copes with a search that brings 10 000 devices: event-loop stalls while
-// the rows arrive, the time to list them, against a bare table filled in one go; sorting by IP
-// against sorting by serial; and emptying the full table with Refresh.
+// the rows arrive, the time to list them, against a bare table filled in one go (both in CPU
+// time of the window's thread, best of five); sorting by IP against sorting by serial; and
+// emptying the full table with Refresh. Targets: listing at most twice the bare fill, no stall
+// above 50 ms.
 //
 // Sends over loopback to port 44444: run it inside a private network namespace.
 #include "mainwindow.h"
@@ -9,6 +11,8 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <netinet/in.h>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,12 +37,34 @@ QByteArray answer(int n)
     return QByteArray(datagram, 32);
 }
 
-// Devices answer in bursts of a few hundred, each burst once the window has listed most of the
-// one before, so the socket's buffer never overflows: the benchmark measures the window, not
-// the kernel's drops.
-constexpr int burst = 256;
+// Bytes waiting in the window's socket on 127.0.0.1:44444, as the kernel counts them (each
+// datagram with its bookkeeping), or -1 when the socket is not found.
+long windowQueueBytes()
+{
+    std::FILE *file = std::fopen("/proc/net/udp", "r");
+    if (!file)
+        return -1;
+    long queued = -1;
+    char line[512];
+    while (std::fgets(line, sizeof line, file)) {
+        char local[64];
+        unsigned long tx = 0;
+        unsigned long rx = 0;
+        if (std::sscanf(line, " %*d: %63s %*s %*x %lx:%lx", local, &tx, &rx) == 3 &&
+            std::strcmp(local, "0100007F:AD9C") == 0)
+            queued = long(rx);
+    }
+    std::fclose(file);
+    return queued;
+}
 
-void answerFromDevices(const std::atomic<int> &listed, std::atomic<bool> &stop)
+// Devices answer as fast as the kernel takes the datagrams, held back only while the window's
+// socket is half full, so that its buffer never overflows: the benchmark measures the window,
+// not the kernel's drops, and how the window groups its rows does not slow the devices.
+constexpr long queueLimitBytes = 256 * 1024;
+constexpr int checkEvery = 256;
+
+void answerFromDevices(std::atomic<bool> &stop)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in target{};
@@ -46,8 +72,10 @@ void answerFromDevices(const std::atomic<int> &listed, std::atomic<bool> &stop)
     target.sin_port = htons(44444);
     target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     for (int n = 0; n < deviceCount && !stop; ++n) {
-        while (n - listed > burst && !stop)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (n % checkEvery == 0) {
+            while (windowQueueBytes() > queueLimitBytes && !stop)
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
         const QByteArray datagram = answer(n);
         ::sendto(fd, datagram.constData(), size_t(datagram.size()), 0,
                  reinterpret_cast<const sockaddr *>(&target), sizeof target);
@@ -58,6 +86,14 @@ void answerFromDevices(const std::atomic<int> &listed, std::atomic<bool> &stop)
 double milliseconds(const QElapsedTimer &timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// CPU time of the calling thread: what the window itself spends, whatever else the machine does.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 QTableWidget *tableOf(MainWindow &window)
@@ -72,6 +108,79 @@ void clickHeader(QTableWidget *table, int column)
                       QPoint(header->sectionViewportPosition(column) + 5, 5));
 }
 
+QPushButton *refreshButtonOf(MainWindow &window)
+{
+    for (QPushButton *button : window.findChildren<QPushButton *>()) {
+        if (button->geometry().x() == 528)
+            return button;
+    }
+    return nullptr;
+}
+
+struct Listing
+{
+    int listed = 0;
+    double wallMs = 0;
+    double cpuMs = 0;
+    double longestStallMs = 0;
+};
+
+// One search that brings deviceCount devices, from the press of Refresh until the table lists
+// them all.
+Listing listDevices(MainWindow &window)
+{
+    QTableWidget *table = tableOf(window);
+    QTest::mouseClick(refreshButtonOf(window), Qt::LeftButton);
+    // The previous search's rows are freed a slice per pass; let that finish first.
+    QTest::qWait(200);
+
+    // The longest gap between ticks of a 10 ms timer is the longest stall of the event loop.
+    Listing result;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        result.longestStallMs = std::max(result.longestStallMs, milliseconds(sinceTick));
+        sinceTick.restart();
+    });
+
+    std::atomic<bool> stop{false};
+    QElapsedTimer listing;
+    const double cpuBefore = threadCpuMs();
+    listing.start();
+    sinceTick.start();
+    ticker.start(10);
+    std::thread devices(answerFromDevices, std::ref(stop));
+    while (table->rowCount() < deviceCount && listing.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    result.wallMs = milliseconds(listing);
+    result.cpuMs = threadCpuMs() - cpuBefore;
+    ticker.stop();
+    stop = true;
+    devices.join();
+    result.listed = table->rowCount();
+    return result;
+}
+
+// What the window's listing is measured against: the same rows put into a table in one go.
+double bareFillCpuMs()
+{
+    const double before = threadCpuMs();
+    QTableWidget bare(nullptr);
+    bare.setColumnCount(3);
+    bare.setRowCount(deviceCount);
+    for (int n = 0; n < deviceCount; ++n) {
+        const QByteArray datagram = answer(n);
+        bare.setItem(n, 0, new QTableWidgetItem(QString::fromLatin1(datagram.mid(4, 10))));
+        bare.setItem(n, 1, new QTableWidgetItem(QStringLiteral("127.0.0.1")));
+        bare.setItem(n, 2, new QTableWidgetItem(QString::fromLatin1(datagram.mid(15, 17))));
+    }
+    bare.resizeColumnToContents(2);
+    return threadCpuMs() - before;
+}
+
+constexpr int rounds = 5;
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -83,49 +192,22 @@ int main(int argc, char *argv[])
     window.show();
     QTableWidget *table = tableOf(window);
 
-    // The longest gap between ticks of a 10 ms timer is the longest stall of the event loop.
-    QElapsedTimer sinceTick;
-    double longestGap = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, milliseconds(sinceTick));
-        sinceTick.restart();
-    });
-
-    std::atomic<bool> stop{false};
-    std::atomic<int> listedSoFar{0};
-    QObject::connect(table->model(), &QAbstractItemModel::rowsInserted,
-                     [&] { listedSoFar = table->rowCount(); });
-    QElapsedTimer listing;
-    listing.start();
-    sinceTick.start();
-    ticker.start(10);
-    std::thread devices(answerFromDevices, std::cref(listedSoFar), std::ref(stop));
-    while (table->rowCount() < deviceCount && listing.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    const double listMs = milliseconds(listing);
-    ticker.stop();
-    stop = true;
-    devices.join();
-    const int listed = table->rowCount();
-
-    QElapsedTimer bareTimer;
-    bareTimer.start();
-    {
-        QTableWidget bare(nullptr);
-        bare.setColumnCount(3);
-        bare.setRowCount(deviceCount);
-        for (int n = 0; n < deviceCount; ++n) {
-            const QByteArray datagram = answer(n);
-            bare.setItem(n, 0, new QTableWidgetItem(QString::fromLatin1(datagram.mid(4, 10))));
-            bare.setItem(n, 1, new QTableWidgetItem(QStringLiteral("127.0.0.1")));
-            bare.setItem(n, 2, new QTableWidgetItem(QString::fromLatin1(datagram.mid(15, 17))));
-        }
-        bare.resizeColumnToContents(2);
+    // Every case runs several times and keeps its best time, so that other work on the machine
+    // counts as little as possible; stalls count in every round.
+    Listing best;
+    best.cpuMs = 1e9;
+    double longestStall = 0;
+    double bareMs = 1e9;
+    for (int round = 0; round < rounds; ++round) {
+        const Listing listing = listDevices(window);
+        longestStall = std::max(longestStall, listing.longestStallMs);
+        if (listing.listed < deviceCount || listing.cpuMs < best.cpuMs)
+            best = listing;
+        if (listing.listed < deviceCount)
+            break;
+        bareMs = std::min(bareMs, bareFillCpuMs());
     }
-    const double bareMs = milliseconds(bareTimer);
-
+    const int listed = best.listed;
     // Sort keys differ per row only by serial here, so sort by IP on varied addresses too.
     for (int row = 0; row < listed; ++row) {
         table->item(row, 1)->setText(QStringLiteral("10.%1.%2.%3")
@@ -141,14 +223,9 @@ int main(int argc, char *argv[])
     clickHeader(table, 0);
     const double sortSerialMs = milliseconds(sortTimer);
 
-    QPushButton *refresh = nullptr;
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->geometry().x() == 528)
-            refresh = button;
-    }
     QElapsedTimer refreshTimer;
     refreshTimer.start();
-    QTest::mouseClick(refresh, Qt::LeftButton);
+    QTest::mouseClick(refreshButtonOf(window), Qt::LeftButton);
     const double refreshMs = milliseconds(refreshTimer);
 
     const auto row = [](const QString &label, double value, int decimals) {
@@ -157,12 +234,22 @@ int main(int argc, char *argv[])
     std::printf("| %-40s | %9s |\n", "measure", "value");
     std::printf("|%s|%s|\n", QByteArray(42, '-').constData(), QByteArray(11, '-').constData());
     row(QStringLiteral("devices listed"), listed, 0);
-    row(QStringLiteral("time to list them (ms)"), listMs, 1);
-    row(QStringLiteral("longest event-loop stall meanwhile (ms)"), longestGap, 1);
-    row(QStringLiteral("bare table filled in one go (ms)"), bareMs, 1);
+    row(QStringLiteral("time to list them, CPU (ms)"), best.cpuMs, 1);
+    row(QStringLiteral("time to list them, wall clock (ms)"), best.wallMs, 1);
+    row(QStringLiteral("longest event-loop stall meanwhile (ms)"), longestStall, 1);
+    row(QStringLiteral("bare table filled in one go, CPU (ms)"), bareMs, 1);
+    row(QStringLiteral("listing / bare fill (CPU)"), best.cpuMs / bareMs, 2);
     row(QStringLiteral("sort %1 rows by IP (ms)").arg(listed), sortIpMs, 1);
     row(QStringLiteral("sort %1 rows by serial (ms)").arg(listed), sortSerialMs, 1);
     row(QStringLiteral("IP sort / serial sort"), sortIpMs / sortSerialMs, 2);
     row(QStringLiteral("Refresh with %1 rows (ms)").arg(listed), refreshMs, 1);
-    return listed == deviceCount ? 0 : 1;
+
+    const bool listingMet = best.cpuMs <= 2 * bareMs;
+    const bool stallMet = longestStall <= 50;
+    std::printf("\ntargets:\n");
+    std::printf("  listing / bare fill (CPU)             %5.2f  (at most 2.00)   %s\n",
+                best.cpuMs / bareMs, listingMet ? "met" : "MISSED");
+    std::printf("  longest stall while listing (ms)      %5.1f  (at most 50.0)   %s\n",
+                longestStall, stallMet ? "met" : "MISSED");
+    return listed == deviceCount && listingMet && stallMet ? 0 : 1;
 }

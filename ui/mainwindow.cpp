@@ -25,6 +25,22 @@ namespace {
 constexpr int windowWidth = 748;
 constexpr int windowHeight = 433;
 constexpr int macColumn = 2;
+// Rows placed in one pass at most: a few milliseconds of work.
+constexpr int maxRowsPerPass = 4096;
+// Every placing of rows repaints the table, which costs more than placing a few hundred rows:
+// while devices keep coming, rows are placed at most this often (about once per frame).
+constexpr int fillIntervalMs = 33;
+// Fitting the MAC column measures up to a thousand rows, several milliseconds: while devices
+// keep coming, it is done at most this often, and always once after the last of them.
+constexpr int macFitIntervalMs = 250;
+// Milliseconds left until interval has passed since clock started; 0 for a clock never started.
+int msUntil(const QElapsedTimer &clock, int interval)
+{
+    if (!clock.isValid())
+        return 0;
+    return int(qBound<qint64>(0, interval - clock.elapsed(), interval));
+}
+
 } // namespace
 
 bool MainWindow::deviceInfo::QTableWidgetItemIP::operator<(const QTableWidgetItem &other) const
@@ -113,9 +129,13 @@ void MainWindow::createTable()
     connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::sortTable);
     connect(table, &QTableWidget::cellDoubleClicked, this, &MainWindow::connectSlot);
 
+    fillTimer = new QTimer(this);
+    fillTimer->setSingleShot(true);
+    fillTimer->setInterval(0);
+    connect(fillTimer, &QTimer::timeout, this, &MainWindow::listNewDevices);
+
     adjustTimer = new QTimer(this);
     adjustTimer->setSingleShot(true);
-    adjustTimer->setInterval(0);
     connect(adjustTimer, &QTimer::timeout, this, &MainWindow::adjustTable);
 }
 
@@ -156,22 +176,26 @@ void MainWindow::adjustTable()
 {
     table->setGeometry(247, 10, 491, 383);
     table->resizeColumnToContents(macColumn);
+    sinceFit.start();
 }
 
-void MainWindow::makeRow(const QString &serialNumber, const QString &ipAddress,
-                         const QString &macAddress)
+void MainWindow::fitMacColumnSoon()
 {
-    deviceInfo record;
+    if (adjustTimer->isActive())
+        return;
+    adjustTimer->start(msUntil(sinceFit, macFitIntervalMs));
+}
+
+void MainWindow::makeRow(const deviceInfo &blank, const QString &serialNumber,
+                         const QString &ipAddress, const QString &macAddress)
+{
+    // QList copies what it appends: appending a blank, read-only record and filling the copy
+    // in the list spares copying three filled items.
+    rows.append(blank);
+    deviceInfo &record = rows.last();
     record.serialItem.setData(Qt::DisplayRole, serialNumber);
     record.ipItem.setData(Qt::DisplayRole, ipAddress);
     record.macItem.setData(Qt::DisplayRole, macAddress);
-    const auto readOnly = [](QTableWidgetItem &item) {
-        item.setFlags(item.flags() & ~Qt::ItemIsEditable);
-    };
-    readOnly(record.serialItem);
-    readOnly(record.ipItem);
-    readOnly(record.macItem);
-    rows.append(record);
 }
 
 void MainWindow::fillTable(int added)
@@ -188,19 +212,37 @@ void MainWindow::fillTable(int added)
 
 void MainWindow::readFromUDP()
 {
+    // A pass of the event loop may bring hundreds of devices, each announced alone; their rows
+    // are placed together, after the pass.
+    if (!fillTimer->isActive())
+        fillTimer->start(msUntil(sinceFill, fillIntervalMs));
+}
+
+void MainWindow::listNewDevices()
+{
     const int found = broadcaster->deviceCount();
     const int shown = rows.size();
-    for (int index = shown; index < found; ++index) {
+    // A flood is listed a slice per pass, so that the window keeps answering.
+    const int last = qMin(found, shown + maxRowsPerPass);
+    deviceInfo blank;
+    const auto readOnly = [](QTableWidgetItem &item) {
+        item.setFlags(item.flags() & ~Qt::ItemIsEditable);
+    };
+    readOnly(blank.serialItem);
+    readOnly(blank.ipItem);
+    readOnly(blank.macItem);
+    for (int index = shown; index < last; ++index) {
         QString serialNumber;
         QString ipAddress;
         QString macAddress;
         broadcaster->getDevice(serialNumber, ipAddress, macAddress, index);
-        makeRow(serialNumber, ipAddress, macAddress);
+        makeRow(blank, serialNumber, ipAddress, macAddress);
     }
-    fillTable(found - shown);
-    // Fitting the MAC column examines up to a thousand rows; once per pass is enough.
-    if (!adjustTimer->isActive())
-        adjustTimer->start();
+    fillTable(last - shown);
+    sinceFill.start();
+    fitMacColumnSoon();
+    if (last < found)
+        fillTimer->start(fillIntervalMs);
 }
 
 void MainWindow::detachRows()

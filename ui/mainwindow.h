@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
@@ -54,8 +55,14 @@ private:
     void createLogo();
     void startDiscovery();
     void adjustTable();
-    void makeRow(const QString &serialNumber, const QString &ipAddress, const QString &macAddress);
+    // Fits the MAC column from the event loop, after a pause since the last fit.
+    void fitMacColumnSoon();
+    // Appends a copy of blank, filled with the three texts of one device, to rows.
+    void makeRow(const deviceInfo &blank, const QString &serialNumber, const QString &ipAddress,
+                 const QString &macAddress);
     void fillTable(int added);
+    // Turns every device the window does not show yet into a row, in discovery order.
+    void listNewDevices();
     // Takes every item out of its cell and removes the rows; the records stay.
     void detachRows();
 
@@ -69,8 +76,11 @@ private:
     QLabel *logoLabel = nullptr;
     std::unique_ptr<QIcon> appIcon;
     std::unique_ptr<UDPBroadcaster> broadcaster;
-    // Fits the MAC column once per event-loop pass, after that pass's rows are in.
+    // Lists the devices found during one event-loop pass once that pass is over.
+    QTimer *fillTimer = nullptr;
+    QElapsedTimer sinceFill;
     QTimer *adjustTimer = nullptr;
+    QElapsedTimer sinceFit;
     int rowCount = 0;
     std::array<bool, 3> sortAscending{{true, true, true}};
 };
