@@ -1,21 +1,35 @@
 #include "mainwindow.h"
 
+#include "devicecsv.h"
 #include "ipsortkey.h"
 #include "language.h"
 #include "mainwindowform.h"
+#include "networkcheck.h"
 #include "releasegradually.h"
 #include "udpbroadcaster.h"
 
+#include <functional>
+#include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -24,7 +38,11 @@
 namespace {
 constexpr int windowWidth = 748;
 constexpr int windowHeight = 433;
+constexpr int serialColumn = 0;
+constexpr int ipColumn = 1;
 constexpr int macColumn = 2;
+// The receive window of a search, as the broadcaster keeps it.
+constexpr int searchWindowMs = 5000;
 // Rows placed in one pass at most: a few milliseconds of work.
 constexpr int maxRowsPerPass = 4096;
 // Every placing of rows repaints the table, which costs more than placing a few hundred rows:
@@ -62,7 +80,14 @@ MainWindow::MainWindow(QWidget *parent)
     createTable();
     createButtons();
     createLogo();
+    createStatusLine();
+    createActions();
     startDiscovery();
+
+    // Keyboard use: the table has the focus at start; Tab goes table, Refresh, Connect.
+    setTabOrder(table, refreshButton);
+    setTabOrder(refreshButton, connectButton);
+    table->setFocus();
 
     setMinimumSize(windowWidth, windowHeight);
     setMaximumSize(windowWidth, windowHeight);
@@ -170,6 +195,8 @@ void MainWindow::startDiscovery()
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
     broadcaster->sendBroadcast();
+    searchTimer->start();
+    updateStatus();
 }
 
 void MainWindow::adjustTable()
@@ -237,9 +264,21 @@ void MainWindow::listNewDevices()
         QString macAddress;
         broadcaster->getDevice(serialNumber, ipAddress, macAddress, index);
         makeRow(blank, serialNumber, ipAddress, macAddress);
+        rowAddresses.append(RowAddress());
+        const QVector<int> conflicting = conflicts.add(ipAddress, index);
+        for (int row : conflicting)
+            rowAddresses[row].conflict = true;
+        // Rows listed earlier are marked again when they have just become part of a conflict.
+        for (int row : conflicting) {
+            if (row < shown)
+                markRow(row);
+        }
     }
     fillTable(last - shown);
+    for (int index = shown; index < last; ++index)
+        markRow(index);
     sinceFill.start();
+    updateStatus();
     fitMacColumnSoon();
     if (last < found)
         fillTimer->start(fillIntervalMs);
@@ -268,13 +307,21 @@ void MainWindow::refreshSlot()
     adjustTable();
     connectButton->setEnabled(false);
     refreshButton->setEnabled(false);
+    releaseGradually(rowAddresses, this);
+    conflicts.clear();
     broadcaster->sendBroadcast();
     refreshButton->setEnabled(true);
+    searchTimer->start();
+    updateStatus();
 }
 
 void MainWindow::rowSelected()
 {
-    connectButton->setEnabled(!table->selectedItems().isEmpty());
+    const bool selected = !table->selectedItems().isEmpty();
+    connectButton->setEnabled(selected);
+    for (QAction *action :
+         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
+        action->setEnabled(selected);
 }
 
 void MainWindow::connectSlot()
@@ -292,4 +339,231 @@ void MainWindow::sortTable(int column)
     const bool ascending = sortAscending.at(column);
     table->sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     sortAscending[column] = !ascending;
+}
+
+QString MainWindow::searchStatusText(bool searching, int found)
+{
+    // English has no translation file: its singular is a text of its own, and %n stands only
+    // for numbers that take the plural.
+    if (searching) {
+        if (found == 0)
+            return tr("Searching...");
+        return found == 1 ? tr("Searching... 1 device found")
+                          : tr("Searching... %n devices found", nullptr, found);
+    }
+    if (found == 0)
+        return tr("No device found: check cable, power, network");
+    return found == 1 ? tr("1 device found") : tr("%n devices found", nullptr, found);
+}
+
+QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
+                                   int prefixLength, const QString &deviceAddress,
+                                   bool wrongNetwork, bool conflict)
+{
+    QStringList lines;
+    const bool networkKnown = !localAddress.isNull() && prefixLength >= 0 && prefixLength <= 32;
+    QString network;
+    if (networkKnown) {
+        const quint32 mask = prefixLength == 0 ? 0 : ~quint32(0) << (32 - prefixLength);
+        network = QHostAddress(localAddress.toIPv4Address() & mask).toString() + QLatin1Char('/') +
+                  QString::number(prefixLength);
+        lines << tr("Answered on %1 (%2/%3)")
+                     .arg(interfaceName, localAddress.toString(), QString::number(prefixLength));
+    }
+    if (wrongNetwork && networkKnown) {
+        lines << tr("Its address %1 lies outside that network: a browser on this computer will "
+                    "probably not reach it.")
+                     .arg(deviceAddress)
+              << tr("Give the device an address in %1, or give this computer an address in the "
+                    "device's network.")
+                     .arg(network);
+    }
+    if (conflict) {
+        lines << tr("Another listed device answers from %1 too: Connect can reach only one of "
+                    "them.")
+                     .arg(deviceAddress)
+              << tr("Give each device an address of its own.");
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString MainWindow::askSavePath(const QString &suggestedPath)
+{
+    return QFileDialog::getSaveFileName(this, tr("Save list as CSV"), suggestedPath,
+                                        tr("CSV files (*.csv)"));
+}
+
+void MainWindow::showSaveError(const QString &message)
+{
+    QMessageBox::warning(this, tr("Save list as CSV"), message);
+}
+
+void MainWindow::createStatusLine()
+{
+    // The free space left of the buttons, level with them.
+    statusLabel = new QLabel(this);
+    statusLabel->setGeometry(247, 398, 271, 30);
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    searchTimer = new QTimer(this);
+    searchTimer->setSingleShot(true);
+    searchTimer->setInterval(searchWindowMs);
+    connect(searchTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
+}
+
+void MainWindow::createActions()
+{
+    const auto makeAction = [this](const QString &text, const QList<QKeySequence> &keys,
+                                   QWidget *scope, const std::function<void()> &work) {
+        auto *action = new QAction(text, this);
+        action->setShortcuts(keys);
+        // Keys on the table act only while it has the focus; on a button, Enter presses it.
+        action->setShortcutContext(scope == table ? Qt::WidgetWithChildrenShortcut
+                                                  : Qt::WindowShortcut);
+        scope->addAction(action);
+        connect(action, &QAction::triggered, this, work);
+        return action;
+    };
+    openAction = makeAction(tr("Open in browser"),
+                            {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, table,
+                            [this] { connectSlot(); });
+    copyIpAction = makeAction(tr("Copy IP address"), {}, table,
+                              [this] { copyToClipboard(selectedText(ipColumn)); });
+    copyMacAction = makeAction(tr("Copy MAC address"), {}, table,
+                               [this] { copyToClipboard(selectedText(macColumn)); });
+    copySerialAction = makeAction(tr("Copy serial number"), {}, table,
+                                  [this] { copyToClipboard(selectedText(serialColumn)); });
+    copyRowAction = makeAction(tr("Copy row"), {QKeySequence::Copy}, this, [this] { copyRow(); });
+    saveAction =
+        makeAction(tr("Save list as CSV..."), {QKeySequence::Save}, this, [this] { saveList(); });
+    refreshAction =
+        makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
+                   this, [this] { refreshSlot(); });
+    menuAction = makeAction(
+        tr("Menu"), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
+        [this] {
+            const int row = selectedRow();
+            const QPoint position =
+                row < 0 ? QPoint(8, 8) : table->visualItemRect(table->item(row, ipColumn)).center();
+            showContextMenu(position, row >= 0);
+        });
+    for (QAction *action :
+         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
+        action->setEnabled(false);
+
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        const QModelIndex index = table->indexAt(position);
+        if (index.isValid())
+            table->selectRow(index.row());
+        showContextMenu(position, index.isValid());
+    });
+}
+
+void MainWindow::showContextMenu(const QPoint &viewportPosition, bool onRow)
+{
+    // Not modal: the menu goes when it is used or dismissed, the event loop runs on meanwhile.
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (onRow) {
+        menu->addActions(
+            {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction});
+        menu->addSeparator();
+    }
+    menu->addAction(saveAction);
+    menu->popup(table->viewport()->mapToGlobal(viewportPosition));
+}
+
+int MainWindow::selectedRow() const
+{
+    const QList<QTableWidgetItem *> selected = table->selectedItems();
+    return selected.isEmpty() ? -1 : selected.constFirst()->row();
+}
+
+QString MainWindow::selectedText(int column) const
+{
+    const int row = selectedRow();
+    const QTableWidgetItem *item = row < 0 ? nullptr : table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void MainWindow::copyToClipboard(const QString &text)
+{
+    if (selectedRow() >= 0)
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void MainWindow::copyRow()
+{
+    copyToClipboard(DeviceCsv::clipboardRow(selectedText(serialColumn), selectedText(ipColumn),
+                                            selectedText(macColumn)));
+}
+
+void MainWindow::saveList()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested =
+        QDir(folder).filePath(DeviceCsv::suggestedFileName(QDate::currentDate()));
+    const QString path = askSavePath(suggested);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!writeList(path, &error)) {
+        showSaveError(tr("The list could not be saved as %1:\n%2")
+                          .arg(QDir::toNativeSeparators(path), error));
+    }
+}
+
+bool MainWindow::writeList(const QString &path, QString *error) const
+{
+    // Every listed device, in the order the table shows them.
+    QVector<QStringList> lines;
+    lines.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList fields;
+        for (int column = 0; column < table->columnCount(); ++column) {
+            const QTableWidgetItem *item = table->item(row, column);
+            fields << (item ? item->text() : QString());
+        }
+        lines << fields;
+    }
+    const QByteArray data =
+        DeviceCsv::document(headerLabels, lines, DeviceCsv::separator(Language::isPolish()));
+
+    // Written beside the target and put in its place only when whole: a failed save leaves an
+    // existing file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::updateStatus()
+{
+    statusLabel->setText(searchStatusText(searchTimer->isActive(), rows.size()));
+}
+
+void MainWindow::markRow(int index)
+{
+    deviceInfo &record = rows[index];
+    const RowAddress &address = rowAddresses.at(index);
+    const QString ip = record.ipItem.text();
+    const QString tip =
+        addressToolTip(address.interfaceName, address.localAddress, address.prefixLength, ip,
+                       address.wrongNetwork, address.conflict);
+    for (QTableWidgetItem *item :
+         {static_cast<QTableWidgetItem *>(&record.serialItem),
+          static_cast<QTableWidgetItem *>(&record.ipItem), &record.macItem}) {
+        if (tip.isEmpty())
+            item->setData(Qt::ToolTipRole, QVariant());
+        else
+            item->setData(Qt::ToolTipRole, tip);
+    }
+    if (address.wrongNetwork || address.conflict)
+        record.ipItem.setData(Qt::DecorationRole,
+                              style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    else
+        record.ipItem.setData(Qt::DecorationRole, QVariant());
 }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "addressconflicts.h"
+
 #include <array>
 #include <memory>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTableWidgetItem>
+#include <QVector>
 
+class QAction;
 class QIcon;
 class QLabel;
 class QPushButton;
@@ -23,6 +28,14 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // The search status line: "Searching..." while the search's 5 s are running, then the
+    // number of devices found, or a hint when there is none.
+    static QString searchStatusText(bool searching, int found);
+    // The tooltip of a row: where the device answered, and what is wrong with its address.
+    static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
+                                  int prefixLength, const QString &deviceAddress, bool wrongNetwork,
+                                  bool conflict);
 
     // One table row. The table shows these items but never owns them: destroying a record
     // takes its items out of their cells.
@@ -41,6 +54,12 @@ public:
         QTableWidgetItem macItem;
     };
 
+protected:
+    // Asks where to save the list, starting at suggestedPath; empty when the user cancels.
+    // Tests replace it, and the message box below, so that no modal dialog blocks them.
+    virtual QString askSavePath(const QString &suggestedPath);
+    virtual void showSaveError(const QString &message);
+
 private slots:
     void refreshSlot();
     void connectSlot();
@@ -53,6 +72,8 @@ private:
     void createTable();
     void createButtons();
     void createLogo();
+    void createStatusLine();
+    void createActions();
     void startDiscovery();
     void adjustTable();
     // Fits the MAC column from the event loop, after a pause since the last fit.
@@ -65,6 +86,18 @@ private:
     void listNewDevices();
     // Takes every item out of its cell and removes the rows; the records stay.
     void detachRows();
+    void updateStatus();
+    // Sets the tooltip and the warning mark of record index from what is known of its address.
+    void markRow(int index);
+    // The menu of the table: the row's actions when onRow, and Save list as CSV.
+    void showContextMenu(const QPoint &viewportPosition, bool onRow);
+    // The table row that is selected, or -1.
+    int selectedRow() const;
+    QString selectedText(int column) const;
+    void copyToClipboard(const QString &text);
+    void copyRow();
+    void saveList();
+    bool writeList(const QString &path, QString *error) const;
 
     std::unique_ptr<MainWindowForm> ui;
     QTableWidget *table = nullptr;
@@ -83,4 +116,28 @@ private:
     QElapsedTimer sinceFit;
     int rowCount = 0;
     std::array<bool, 3> sortAscending{{true, true, true}};
+
+    // Where each record's device answered, by the record's index in rows.
+    struct RowAddress
+    {
+        QString interfaceName;
+        QHostAddress localAddress;
+        int prefixLength = -1;
+        bool wrongNetwork = false;
+        bool conflict = false;
+    };
+    QVector<RowAddress> rowAddresses;
+    AddressConflicts conflicts;
+
+    QLabel *statusLabel = nullptr;
+    // Runs while the search's receive window is open.
+    QTimer *searchTimer = nullptr;
+    QAction *openAction = nullptr;
+    QAction *copyIpAction = nullptr;
+    QAction *copyMacAction = nullptr;
+    QAction *copySerialAction = nullptr;
+    QAction *copyRowAction = nullptr;
+    QAction *saveAction = nullptr;
+    QAction *refreshAction = nullptr;
+    QAction *menuAction = nullptr;
 };

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+// Finds listed devices that answer from the same address. Connect reaches only one of them;
+// devices shipped with the same factory address cause this.
+class AddressConflicts
+{
+public:
+    // Notes that the row with this index answers from address. Returns the rows that share an
+    // address with another row because of this one, the new row included, or nothing when the
+    // address is still unique.
+    QVector<int> add(const QString &address, int row);
+    bool isConflict(const QString &address) const;
+    void clear();
+
+private:
+    QHash<QString, QVector<int>> rowsByAddress;
+};
