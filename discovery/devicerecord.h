@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 
 // One device found by a search. Two records describe the same device when their serial numbers
@@ -9,6 +10,14 @@ struct DeviceRecord
     QString serialNumber;
     QString ipAddress;
     QString macAddress;
+    // Where the answer came in: the interface and the local address (with its prefix) of the
+    // socket that read it.
+    QString interfaceName;
+    QHostAddress localAddress;
+    int prefixLength = -1;
 };
-// Three implicitly shared strings move by plain copy, which keeps a long list cheap to grow.
+// Implicitly shared members move by plain copy, which keeps a long list cheap to grow.
 Q_DECLARE_TYPEINFO(DeviceRecord, Q_MOVABLE_TYPE);
+
+// The network an answer came in on, as "10.1.0.1/24".
+QString networkText(const DeviceRecord &record);

@@ -50,6 +50,9 @@ bool isAnswer(const QByteArray &datagram)
 DeviceRecord answerRecord(const QByteArray &answer, const QString &ipAddress)
 {
     const char *bytes = answer.constData();
-    return DeviceRecord{answerText(bytes + serialOffset, serialLength), ipAddress,
-                        answerText(bytes + macOffset, macLength)};
+    DeviceRecord record;
+    record.serialNumber = answerText(bytes + serialOffset, serialLength);
+    record.ipAddress = ipAddress;
+    record.macAddress = answerText(bytes + macOffset, macLength);
+    return record;
 }

@@ -1,19 +1,14 @@
 #pragma once
 
-#include "devicerecord.h"
-
-#include <QList>
-#include <QNetworkInterface>
-#include <QSet>
-#include <QVector>
+#include <QString>
 #include <QWidget>
 
-class QTimer;
-class QUdpSocket;
+class DeviceSearch;
+struct DeviceRecord;
 
-// Runs the device search: one UDP socket on every IPv4 address of the machine, a request from
-// each at every search, and the distinct devices that answered within the receive window, in
-// order of discovery. A widget only so that the window can own it; it is never shown.
+// The device search as the main window uses it: a search at every sendBroadcast(), and the
+// devices found since, read by index. A widget only so that the window can own it; it is never
+// shown.
 class UDPBroadcaster : public QWidget
 {
     Q_OBJECT
@@ -27,27 +22,17 @@ public:
     int deviceCount() const;
     // Leaves the strings unchanged when index is not that of a listed device.
     void getDevice(QString &serialNumber, QString &ipAddress, QString &macAddress, int index);
+    // The whole record, with where its answer came in; index must be that of a listed device.
+    const DeviceRecord &device(int index) const;
+    // True from sendBroadcast() until the receive window closes.
+    bool isReceiving() const;
 
 signals:
     // One record has been appended to the list.
     void deviceFound();
-
-private slots:
-    void receive();
-    void stopReceiving();
+    // The receive window has closed.
+    void searchFinished();
 
 private:
-    bool isKnownDevice(const DeviceRecord &record) const;
-    void scheduleReceive();
-
-    QList<QUdpSocket *> sockets;
-    QTimer *timer = nullptr;
-    QVector<DeviceRecord> devices;
-    QList<QNetworkInterface> interfaces;
-    // The interface of each socket, by index: the request leaves through it.
-    QList<int> socketInterfaces;
-    // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
-    QSet<QString> knownSerials;
-    bool receiving = false;
-    bool receiveScheduled = false;
+    DeviceSearch *search = nullptr;
 };

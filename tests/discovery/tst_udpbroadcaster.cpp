@@ -63,7 +63,7 @@ QStringList serials(UDPBroadcaster &broadcaster)
 
 QList<QUdpSocket *> socketsOf(UDPBroadcaster &broadcaster)
 {
-    return broadcaster.findChildren<QUdpSocket *>(QString(), Qt::FindDirectChildrenOnly);
+    return broadcaster.findChildren<QUdpSocket *>();
 }
 
 QUdpSocket *socketOn(UDPBroadcaster &broadcaster, const QString &address)

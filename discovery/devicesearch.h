@@ -1,0 +1,69 @@
+#pragma once
+
+#include "devicerecord.h"
+#include "localaddress.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QVector>
+
+class QTimer;
+class QUdpSocket;
+
+// The device search: one UDP socket on every IPv4 address of the machine, a request from each
+// at every search, and the distinct devices that answered within the receive window, in order
+// of discovery. The machine's addresses are read again at every search, so a network that
+// comes up later is searched and a socket whose address went away is closed.
+class DeviceSearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    // With interface names, only the addresses of those interfaces take part.
+    explicit DeviceSearch(const QStringList &interfaceNames = {}, QObject *parent = nullptr);
+    ~DeviceSearch() override;
+
+    // Starts a search: brings the sockets in line with the machine's addresses, empties the
+    // list, sends the request from every socket and opens a 5000 ms receive window. A search
+    // started while the window is open starts afresh.
+    void start();
+    // Closes the receive window now; answers that come later wait for the next search.
+    void stop();
+    bool isReceiving() const;
+
+    int deviceCount() const;
+    // index must be that of a listed device.
+    const DeviceRecord &device(int index) const;
+    // Sockets bound to their address; a search with none sends nothing.
+    int boundSocketCount() const;
+
+signals:
+    // One record has been appended to the list.
+    void deviceFound();
+    // The receive window has closed.
+    void finished();
+
+private:
+    struct Endpoint
+    {
+        QUdpSocket *socket = nullptr;
+        LocalAddress local;
+    };
+
+    void updateSockets();
+    QUdpSocket *openSocket(const LocalAddress &local);
+    void receive();
+    void scheduleReceive();
+
+    const QStringList interfaceNames;
+    QList<Endpoint> endpoints;
+    QTimer *timer = nullptr;
+    QVector<DeviceRecord> devices;
+    // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
+    QSet<QString> knownSerials;
+    quint64 searchNumber = 0;
+    bool receiving = false;
+    bool receiveScheduled = false;
+};
