@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 
 #include "ipsortkey.h"
-#include "language.h"
 #include "mainwindowform.h"
 #include "releasegradually.h"
 #include "udpbroadcaster.h"
@@ -41,7 +40,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->mainToolBar->hide();
     // The form's status bar is not wanted; Qt hides it now and deletes it from the event loop.
     setStatusBar(nullptr);
-    setWindowTitle(QStringLiteral("Ostrel Scout"));
+    setWindowTitle(tr("Ostrel Scout"));
 
     createTable();
     createButtons();
@@ -88,6 +87,7 @@ void MainWindow::setupForm()
     ui->statusBar->setObjectName(QStringLiteral("statusBar"));
     setStatusBar(ui->statusBar);
 
+    //: A placeholder title, replaced before the window is shown. Keep it as it is.
     setWindowTitle(QCoreApplication::translate("MainWindow", "MainWindow"));
 }
 
@@ -97,8 +97,7 @@ void MainWindow::createTable()
     table->setColumnCount(3);
     adjustTable();
 
-    headerLabels << Language::pick("Numer seryjny", "Serial Number") << QStringLiteral("IP")
-                 << QStringLiteral("MAC");
+    headerLabels << tr("Serial Number") << tr("IP") << tr("MAC");
     table->setHorizontalHeaderLabels(headerLabels);
     table->horizontalHeader()->setStretchLastSection(true);
     for (int column = 0; column < table->columnCount(); ++column)
@@ -121,14 +120,11 @@ void MainWindow::createTable()
 
 void MainWindow::createButtons()
 {
-    const QString refreshText = Language::pick("Odśwież", "Refresh");
-    const QString connectText = Language::pick("Połącz", "Connect");
-
-    refreshButton = new QPushButton(refreshText, this);
+    refreshButton = new QPushButton(tr("Refresh"), this);
     refreshButton->setGeometry(528, 398, 100, 30);
     connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
 
-    connectButton = new QPushButton(connectText, this);
+    connectButton = new QPushButton(tr("Connect"), this);
     connectButton->setGeometry(638, 398, 100, 30);
     connectButton->setEnabled(false);
     connect(connectButton, &QPushButton::clicked, this, &MainWindow::connectSlot);
