@@ -1,3 +1,4 @@
+#include "highdpi.h"
 #include "language.h"
 #include "mainwindow.h"
 #include "scupdate.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    HighDpi::enable();
     QApplication app(argc, argv);
     // Set before any object of the program exists: everything reads its version from here.
     QCoreApplication::setApplicationVersion(QStringLiteral(SCOUT_VERSION));

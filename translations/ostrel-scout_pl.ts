@@ -32,6 +32,30 @@
         <source>Connect</source>
         <translation>Połącz</translation>
     </message>
+    <message>
+        <source>Devices</source>
+        <translation>Urządzenia</translation>
+    </message>
+    <message>
+        <source>The Ostrel devices that answered the search, one a row: serial number, IP address and MAC address.</source>
+        <translation>Urządzenia Ostrel, które odpowiedziały na wyszukiwanie, po jednym w wierszu: numer seryjny, adres IP i adres MAC.</translation>
+    </message>
+    <message>
+        <source>Searches the network for devices again.</source>
+        <translation>Ponownie wyszukuje urządzenia w sieci.</translation>
+    </message>
+    <message>
+        <source>Opens the web interface of the selected device in the browser.</source>
+        <translation>Otwiera interfejs WWW wybranego urządzenia w przeglądarce.</translation>
+    </message>
+    <message>
+        <source>Ostrel Scout logo</source>
+        <translation>Logo Ostrel Scout</translation>
+    </message>
+    <message>
+        <source>A device answering a search.</source>
+        <translation>Urządzenie odpowiadające na wyszukiwanie.</translation>
+    </message>
 </context>
 <context>
     <name>UpdateWindow</name>

@@ -107,6 +107,9 @@ void MainWindow::createTable()
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     sortAscending = {{true, true, true}};
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    table->setAccessibleName(tr("Devices"));
+    table->setAccessibleDescription(tr("The Ostrel devices that answered the search, one a row: "
+                                       "serial number, IP address and MAC address."));
 
     connect(table, &QTableWidget::itemSelectionChanged, this, &MainWindow::rowSelected);
     connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::sortTable);
@@ -122,10 +125,14 @@ void MainWindow::createButtons()
 {
     refreshButton = new QPushButton(tr("Refresh"), this);
     refreshButton->setGeometry(528, 398, 100, 30);
+    // A button's accessible name is its text.
+    refreshButton->setAccessibleDescription(tr("Searches the network for devices again."));
     connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
 
     connectButton = new QPushButton(tr("Connect"), this);
     connectButton->setGeometry(638, 398, 100, 30);
+    connectButton->setAccessibleDescription(
+        tr("Opens the web interface of the selected device in the browser."));
     connectButton->setEnabled(false);
     connect(connectButton, &QPushButton::clicked, this, &MainWindow::connectSlot);
 }
@@ -133,7 +140,11 @@ void MainWindow::createButtons()
 void MainWindow::createLogo()
 {
     logoLabel = new QLabel(this);
-    logoLabel->setPixmap(QPixmap(QStringLiteral(":/scout.png")));
+    // As an icon the logo also holds scout@2x.png, and hands out whichever image suits the
+    // screen's pixel ratio at the label's size in device-independent pixels.
+    logoLabel->setPixmap(QIcon(QStringLiteral(":/scout.png")).pixmap(QSize(247, windowHeight)));
+    logoLabel->setAccessibleName(tr("Ostrel Scout logo"));
+    logoLabel->setAccessibleDescription(tr("A device answering a search."));
     logoLabel->show();
     logoLabel->setGeometry(0, 0, 247, windowHeight);
 

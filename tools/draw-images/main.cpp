@@ -1,4 +1,5 @@
-// Remakes resources/scout.png, resources/scout.ico and the desktop icons under
+// Remakes resources/scout.png, its double-size scout@2x.png, resources/scout.ico and the
+// desktop icons under
 // resources/icons/<N>x<N>/ostrel-scout.png, one per size of the .ico.
 #include "artwork.h"
 #include "icofile.h"
@@ -49,16 +50,21 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addPositionalArgument(
         QStringLiteral("directory"),
-        QStringLiteral("Where scout.png, scout.ico and icons/<N>x<N>/ are written."));
+        QStringLiteral("Where scout.png, scout@2x.png, scout.ico and icons/<N>x<N>/ are written."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
     const QDir directory(parser.positionalArguments().constFirst());
 
-    const QString logo = QStringLiteral("scout.png");
-    if (!Artwork::logo(247, 433).save(directory.filePath(logo), "PNG")) {
-        complain(logo);
-        return 1;
+    // The logo at its size in the window and at twice that for screens at 200 %, drawn
+    // rather than scaled so that the large one is as sharp as the small one.
+    for (int scale : {1, 2}) {
+        const QString logo =
+            scale == 1 ? QStringLiteral("scout.png") : QStringLiteral("scout@%1x.png").arg(scale);
+        if (!Artwork::logo(247 * scale, 433 * scale).save(directory.filePath(logo), "PNG")) {
+            complain(logo);
+            return 1;
+        }
     }
     return writeIcons(directory) ? 0 : 1;
 }
