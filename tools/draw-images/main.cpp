@@ -1,6 +1,6 @@
 // Remakes resources/scout.png, its double-size scout@2x.png, resources/scout.ico and the
-// desktop icons under
-// resources/icons/<N>x<N>/ostrel-scout.png, one per size of the .ico.
+// desktop icons under resources/icons/<N>x<N>/ostrel-scout.png, one per size of the .ico,
+// and the largest at twice its size in resources/icons/256x256@2/.
 #include "artwork.h"
 #include "icofile.h"
 
@@ -31,6 +31,15 @@ bool writeIcons(const QDir &directory)
             complain(path);
             return false;
         }
+    }
+    // The .ico's sizes cover every size up to 128 at 200 %; the largest needs a drawing of
+    // its own, which desktops find in the hicolor theme's folder for doubled pixels.
+    const QString large = QStringLiteral("icons/256x256@2");
+    const QString largePath = large + QStringLiteral("/ostrel-scout.png");
+    if (!directory.mkpath(large) ||
+        !Artwork::icon(512).save(directory.filePath(largePath), "PNG")) {
+        complain(largePath);
+        return false;
     }
     QFile ico(directory.filePath(QStringLiteral("scout.ico")));
     if (!ico.open(QIODevice::WriteOnly) || ico.write(icoFile(icons)) < 0) {
