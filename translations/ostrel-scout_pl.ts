@@ -56,6 +56,104 @@
         <source>A device answering a search.</source>
         <translation>Urządzenie odpowiadające na wyszukiwanie.</translation>
     </message>
+    <message>
+        <source>Searching...</source>
+        <translation>Szukanie...</translation>
+    </message>
+    <message>
+        <source>Searching... 1 device found</source>
+        <translation>Szukanie... znaleziono 1 urządzenie</translation>
+    </message>
+    <message numerus="yes">
+        <source>Searching... %n devices found</source>
+        <translation>
+            <numerusform>Szukanie... znaleziono %n urządzenie</numerusform>
+            <numerusform>Szukanie... znaleziono %n urządzenia</numerusform>
+            <numerusform>Szukanie... znaleziono %n urządzeń</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No device found: check cable, power, network</source>
+        <translation>Brak urządzeń: sprawdź kabel, zasilanie, sieć</translation>
+    </message>
+    <message>
+        <source>1 device found</source>
+        <translation>Znaleziono 1 urządzenie</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices found</source>
+        <translation>
+            <numerusform>Znaleziono %n urządzenie</numerusform>
+            <numerusform>Znaleziono %n urządzenia</numerusform>
+            <numerusform>Znaleziono %n urządzeń</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Answered on %1 (%2/%3)</source>
+        <translation>Urządzenie odpowiedziało przez %1 (%2/%3)</translation>
+    </message>
+    <message>
+        <source>Its address %1 lies outside that network: a browser on this computer will probably not reach it.</source>
+        <translation>Jego adres %1 leży poza tą siecią: przeglądarka na tym komputerze zapewne się z nim nie połączy.</translation>
+    </message>
+    <message>
+        <source>Give the device an address in %1, or give this computer an address in the device&apos;s network.</source>
+        <translation>Nadaj urządzeniu adres w sieci %1 albo temu komputerowi adres w sieci urządzenia.</translation>
+    </message>
+    <message>
+        <source>Another listed device answers from %1 too: Connect can reach only one of them.</source>
+        <translation>Inne urządzenie z listy też odpowiada z adresu %1: „Połącz” otworzy tylko jedno z nich.</translation>
+    </message>
+    <message>
+        <source>Give each device an address of its own.</source>
+        <translation>Nadaj każdemu urządzeniu osobny adres.</translation>
+    </message>
+    <message>
+        <source>Save list as CSV</source>
+        <translation>Zapisz listę jako CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Pliki CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Search status</source>
+        <translation>Stan wyszukiwania</translation>
+    </message>
+    <message>
+        <source>How the search is going: whether it is still running and how many devices answered.</source>
+        <translation>Przebieg wyszukiwania: czy jeszcze trwa i ile urządzeń odpowiedziało.</translation>
+    </message>
+    <message>
+        <source>Open in browser</source>
+        <translation>Otwórz w przeglądarce</translation>
+    </message>
+    <message>
+        <source>Copy IP address</source>
+        <translation>Kopiuj adres IP</translation>
+    </message>
+    <message>
+        <source>Copy MAC address</source>
+        <translation>Kopiuj adres MAC</translation>
+    </message>
+    <message>
+        <source>Copy serial number</source>
+        <translation>Kopiuj numer seryjny</translation>
+    </message>
+    <message>
+        <source>Copy row</source>
+        <translation>Kopiuj wiersz</translation>
+    </message>
+    <message>
+        <source>Save list as CSV...</source>
+        <translation>Zapisz listę jako CSV...</translation>
+    </message>
+    <message>
+        <source>The list could not be saved as %1:
+%2</source>
+        <translation>Nie udało się zapisać listy jako %1:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>UpdateWindow</name>

@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 
 #include "devicecsv.h"
+#include "devicerecord.h"
 #include "ipsortkey.h"
+#include "language.h"
 #include "mainwindowform.h"
 #include "networkcheck.h"
 #include "releasegradually.h"
@@ -40,8 +42,6 @@ constexpr int windowHeight = 433;
 constexpr int serialColumn = 0;
 constexpr int ipColumn = 1;
 constexpr int macColumn = 2;
-// The receive window of a search, as the broadcaster keeps it.
-constexpr int searchWindowMs = 5000;
 // Rows placed in one pass at most: a few milliseconds of work.
 constexpr int maxRowsPerPass = 4096;
 // Every placing of rows repaints the table, which costs more than placing a few hundred rows:
@@ -201,8 +201,8 @@ void MainWindow::startDiscovery()
 {
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
+    connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, &MainWindow::updateStatus);
     broadcaster->sendBroadcast();
-    searchTimer->start();
     updateStatus();
 }
 
@@ -266,13 +266,16 @@ void MainWindow::listNewDevices()
     readOnly(blank.ipItem);
     readOnly(blank.macItem);
     for (int index = shown; index < last; ++index) {
-        QString serialNumber;
-        QString ipAddress;
-        QString macAddress;
-        broadcaster->getDevice(serialNumber, ipAddress, macAddress, index);
-        makeRow(blank, serialNumber, ipAddress, macAddress);
-        rowAddresses.append(RowAddress());
-        const QVector<int> conflicting = conflicts.add(ipAddress, index);
+        const DeviceRecord &device = broadcaster->device(index);
+        makeRow(blank, device.serialNumber, device.ipAddress, device.macAddress);
+        RowAddress address;
+        address.interfaceName = device.interfaceName;
+        address.localAddress = device.localAddress;
+        address.prefixLength = device.prefixLength;
+        address.wrongNetwork =
+            !isInNetwork(QHostAddress(device.ipAddress), device.localAddress, device.prefixLength);
+        rowAddresses.append(address);
+        const QVector<int> conflicting = conflicts.add(device.ipAddress, index);
         for (int row : conflicting)
             rowAddresses[row].conflict = true;
         // Rows listed earlier are marked again when they have just become part of a conflict.
@@ -318,7 +321,6 @@ void MainWindow::refreshSlot()
     conflicts.clear();
     broadcaster->sendBroadcast();
     refreshButton->setEnabled(true);
-    searchTimer->start();
     updateStatus();
 }
 
@@ -411,11 +413,10 @@ void MainWindow::createStatusLine()
     statusLabel = new QLabel(this);
     statusLabel->setGeometry(247, 398, 271, 30);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    searchTimer = new QTimer(this);
-    searchTimer->setSingleShot(true);
-    searchTimer->setInterval(searchWindowMs);
-    connect(searchTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
+    statusLabel->setAccessibleName(tr("Search status"));
+    statusLabel->setAccessibleDescription(
+        tr("How the search is going: whether it is still running and how many devices "
+           "answered."));
 }
 
 void MainWindow::createActions()
@@ -447,7 +448,7 @@ void MainWindow::createActions()
         makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
                    this, [this] { refreshSlot(); });
     menuAction = makeAction(
-        tr("Menu"), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
+        QString(), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
         [this] {
             const int row = selectedRow();
             const QPoint position =
@@ -549,7 +550,7 @@ bool MainWindow::writeList(const QString &path, QString *error) const
 
 void MainWindow::updateStatus()
 {
-    statusLabel->setText(searchStatusText(searchTimer->isActive(), rows.size()));
+    statusLabel->setText(searchStatusText(broadcaster->isReceiving(), rows.size()));
 }
 
 void MainWindow::markRow(int index)

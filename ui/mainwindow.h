@@ -130,8 +130,6 @@ private:
     AddressConflicts conflicts;
 
     QLabel *statusLabel = nullptr;
-    // Runs while the search's receive window is open.
-    QTimer *searchTimer = nullptr;
     QAction *openAction = nullptr;
     QAction *copyIpAction = nullptr;
     QAction *copyMacAction = nullptr;
