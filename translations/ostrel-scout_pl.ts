@@ -154,6 +154,10 @@
         <translation>Nie udało się zapisać listy jako %1:
 %2</translation>
     </message>
+    <message>
+        <source>Only part of the list could be written; the disk may be full.</source>
+        <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
+    </message>
 </context>
 <context>
     <name>UpdateWindow</name>

@@ -148,6 +148,8 @@ void MainWindow::createTable()
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     sortAscending = {{true, true, true}};
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab leaves the table for the buttons instead of walking its cells.
+    table->setTabKeyNavigation(false);
     table->setAccessibleName(tr("Devices"));
     table->setAccessibleDescription(tr("The Ostrel devices that answered the search, one a row: "
                                        "serial number, IP address and MAC address."));
@@ -541,7 +543,20 @@ bool MainWindow::writeList(const QString &path, QString *error) const
     // Written beside the target and put in its place only when whole: a failed save leaves an
     // existing file as it was.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = file.errorString();
+        return false;
+    }
+    // Unbuffered, so that a write that stops partway (a full disk) shows in write()'s result:
+    // buffered, Qt lets such a file be committed without any error.
+    if (file.write(data) != data.size()) {
+        *error = file.error() == QFileDevice::NoError
+                     ? tr("Only part of the list could be written; the disk may be full.")
+                     : file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         *error = file.errorString();
         return false;
     }
