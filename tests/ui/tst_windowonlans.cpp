@@ -3,6 +3,7 @@
 #include "netlab.h"
 #include "windowparts.h"
 
+#include <QHeaderView>
 #include <QTest>
 
 // The window on a machine with two networks, each with simulated devices on it.
@@ -13,6 +14,7 @@ class TestWindowOnLans : public QObject
 private slots:
     void initTestCase();
     void devicesOfBothLansListedThenRefreshEmpties();
+    void addressProblemsMarkedOnTheirRows();
 };
 
 void TestWindowOnLans::initTestCase()
@@ -64,6 +66,103 @@ void TestWindowOnLans::devicesOfBothLansListedThenRefreshEmpties()
     QCOMPARE(table->rowCount(), 0);
     QTest::qWait(1000);
     QCOMPARE(table->rowCount(), 0);
+}
+
+void TestWindowOnLans::addressProblemsMarkedOnTheirRows()
+{
+    QString error;
+    QVERIFY2(NetLab::enterNewNamespace(true, &error), qPrintable(error));
+    NetLab lab;
+    for (int lan = 1; lan <= 3; ++lan)
+        QVERIFY2(lab.addLan(&error), qPrintable(error));
+
+    // LAN 2's device keeps an address from elsewhere (a factory setting, say): it answers from
+    // 192.168.77.7, outside 10.0.2.0/24. The host may take such answers on that link.
+    const QString ip = QStringLiteral("ip");
+    QVERIFY2(lab.inPeer(2,
+                        {ip, QStringLiteral("addr"), QStringLiteral("flush"), QStringLiteral("dev"),
+                         QStringLiteral("lan2p")},
+                        &error),
+             qPrintable(error));
+    QVERIFY2(lab.inPeer(2,
+                        {ip, QStringLiteral("addr"), QStringLiteral("add"),
+                         QStringLiteral("192.168.77.7/24"), QStringLiteral("dev"),
+                         QStringLiteral("lan2p")},
+                        &error),
+             qPrintable(error));
+    QVERIFY2(
+        lab.inPeer(2,
+                   {ip, QStringLiteral("route"), QStringLiteral("add"),
+                    QStringLiteral("10.0.2.0/24"), QStringLiteral("dev"), QStringLiteral("lan2p"),
+                    QStringLiteral("src"), QStringLiteral("192.168.77.7")},
+                   &error),
+        qPrintable(error));
+    QVERIFY2(NetLab::run(QStringLiteral("ip"),
+                         {QStringLiteral("route"), QStringLiteral("add"),
+                          QStringLiteral("192.168.77.0/24"), QStringLiteral("dev"),
+                          QStringLiteral("lan2h")},
+                         &error),
+             qPrintable(error));
+
+    // LAN 1: two devices answer from one address. LAN 3: all is well.
+    QVERIFY2(lab.startSimulator(1,
+                                {QStringLiteral("--device"), QStringLiteral("SHARED0001"),
+                                 QStringLiteral("--device"), QStringLiteral("SHARED0002")},
+                                &error),
+             qPrintable(error));
+    QVERIFY2(
+        lab.startSimulator(2, {QStringLiteral("--device"), QStringLiteral("ELSEWHERE1")}, &error),
+        qPrintable(error));
+    QVERIFY2(
+        lab.startSimulator(3, {QStringLiteral("--device"), QStringLiteral("RIGHTNET01")}, &error),
+        qPrintable(error));
+
+    MainWindow window;
+    window.show();
+    QTableWidget *table = deviceTable(window);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 4, 2000);
+
+    const auto rowOf = [&](const char *serial) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (table->item(row, 0)->text() == QLatin1String(serial))
+                return row;
+        }
+        return -1;
+    };
+    const auto check = [&] {
+        const int elsewhere = rowOf("ELSEWHERE1");
+        const int right = rowOf("RIGHTNET01");
+        QVERIFY(elsewhere >= 0 && right >= 0);
+        QCOMPARE(table->item(elsewhere, 1)->text(), QStringLiteral("192.168.77.7"));
+        QVERIFY(!table->item(elsewhere, 1)->icon().isNull());
+        const QString wrongTip = table->item(elsewhere, 0)->toolTip();
+        QVERIFY2(wrongTip.startsWith(QLatin1String("Answered on lan2h (10.0.2.1/24)\n")),
+                 qPrintable(wrongTip));
+        QVERIFY2(wrongTip.contains(QLatin1String("192.168.77.7")), qPrintable(wrongTip));
+        QVERIFY2(wrongTip.contains(QLatin1String("10.0.2.0/24")), qPrintable(wrongTip));
+
+        QVERIFY(table->item(right, 1)->icon().isNull());
+        QCOMPARE(table->item(right, 2)->toolTip(),
+                 QStringLiteral("Answered on lan3h (10.0.3.1/24)"));
+
+        for (const char *serial : {"SHARED0001", "SHARED0002"}) {
+            const int row = rowOf(serial);
+            QVERIFY(row >= 0);
+            QCOMPARE(table->item(row, 1)->text(), NetLab::peerAddress(1));
+            QVERIFY(!table->item(row, 1)->icon().isNull());
+            const QString tip = table->item(row, 1)->toolTip();
+            QVERIFY2(tip.startsWith(QLatin1String("Answered on lan1h (10.0.1.1/24)\n")),
+                     qPrintable(tip));
+            QVERIFY2(tip.contains(QLatin1String("Connect can reach only one")), qPrintable(tip));
+        }
+    };
+    check();
+    for (int column : {1, 0, 2, 1}) {
+        QTest::mouseClick(
+            table->horizontalHeader()->viewport(), Qt::LeftButton, {},
+            QPoint(table->horizontalHeader()->sectionViewportPosition(column) + 5, 5));
+        check();
+    }
 }
 
 QTEST_MAIN(TestWindowOnLans)
