@@ -73,8 +73,8 @@
         </translation>
     </message>
     <message>
-        <source>No device found: check cable, power, network</source>
-        <translation>Brak urządzeń: sprawdź kabel, zasilanie, sieć</translation>
+        <source>No devices: check cable, power, network</source>
+        <translation>Brak urządzeń: sprawdź kabel, prąd, sieć</translation>
     </message>
     <message>
         <source>1 device found</source>
@@ -157,6 +157,10 @@
     <message>
         <source>Only part of the list could be written; the disk may be full.</source>
         <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
+    </message>
+    <message>
+        <source>No device answered. Check the cable and the device&apos;s power, and that the device is on the same network as this computer.</source>
+        <translation>Żadne urządzenie nie odpowiedziało. Sprawdź kabel i zasilanie urządzenia oraz czy urządzenie jest w tej samej sieci co ten komputer.</translation>
     </message>
 </context>
 <context>

@@ -363,7 +363,7 @@ QString MainWindow::searchStatusText(bool searching, int found)
                           : tr("Searching... %n devices found", nullptr, found);
     }
     if (found == 0)
-        return tr("No device found: check cable, power, network");
+        return tr("No devices: check cable, power, network");
     return found == 1 ? tr("1 device found") : tr("%n devices found", nullptr, found);
 }
 
@@ -415,6 +415,8 @@ void MainWindow::createStatusLine()
     statusLabel = new QLabel(this);
     statusLabel->setGeometry(247, 398, 271, 30);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long translation or a large font breaks the line rather than cut it off.
+    statusLabel->setWordWrap(true);
     statusLabel->setAccessibleName(tr("Search status"));
     statusLabel->setAccessibleDescription(
         tr("How the search is going: whether it is still running and how many devices "
@@ -565,7 +567,14 @@ bool MainWindow::writeList(const QString &path, QString *error) const
 
 void MainWindow::updateStatus()
 {
-    statusLabel->setText(searchStatusText(broadcaster->isReceiving(), rows.size()));
+    const bool searching = broadcaster->isReceiving();
+    statusLabel->setText(searchStatusText(searching, rows.size()));
+    // The line has room for a short hint only; the tooltip says it in full.
+    statusLabel->setToolTip(!searching && rows.isEmpty()
+                                ? tr("No device answered. Check the cable and the device's power, "
+                                     "and that the device is on the same network as this "
+                                     "computer.")
+                                : QString());
 }
 
 void MainWindow::markRow(int index)

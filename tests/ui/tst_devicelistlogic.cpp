@@ -250,8 +250,8 @@ void TestDeviceListLogic::statusTexts_data()
                                   << "Szukanie... znaleziono 5 urządzeń";
     QTest::newRow("searching, 22") << true << 22 << "Searching... 22 devices found"
                                    << "Szukanie... znaleziono 22 urządzenia";
-    QTest::newRow("none") << false << 0 << "No device found: check cable, power, network"
-                          << "Brak urządzeń: sprawdź kabel, zasilanie, sieć";
+    QTest::newRow("none") << false << 0 << "No devices: check cable, power, network"
+                          << "Brak urządzeń: sprawdź kabel, prąd, sieć";
     QTest::newRow("1") << false << 1 << "1 device found"
                        << "Znaleziono 1 urządzenie";
     QTest::newRow("2") << false << 2 << "2 devices found"

@@ -509,9 +509,14 @@ void TestEverydayUse::statusLineThroughSearches()
     QTest::mouseClick(refreshButton(window), Qt::LeftButton);
     QCOMPARE(status->text(), text(polish, "Szukanie...", "Searching..."));
     QTRY_COMPARE_WITH_TIMEOUT(status->text(),
-                              text(polish, "Brak urządzeń: sprawdź kabel, zasilanie, sieć",
-                                   "No device found: check cable, power, network"),
+                              text(polish, "Brak urządzeń: sprawdź kabel, prąd, sieć",
+                                   "No devices: check cable, power, network"),
                               7000);
+    QVERIFY(status->toolTip().contains(text(polish, "kabel", "cable")));
+    answer("SN00000001", "127.0.0.5");
+    QTest::mouseClick(refreshButton(window), Qt::LeftButton);
+    QTRY_COMPARE(table->rowCount(), 1);
+    QVERIFY(status->toolTip().isEmpty());
 }
 
 void TestEverydayUse::marksOnLoopbackFollowSorting()
