@@ -7,7 +7,7 @@ JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: deps build build-asan run test test-normal test-sanitize bench format tidy images clean
-.PHONY: build-fuzz test-fuzz fuzz soak valgrind
+.PHONY: build-fuzz test-fuzz fuzz soak valgrind translations
 
 deps:
 	@scripts/install-deps
@@ -69,6 +69,11 @@ format: deps
 tidy: build
 	git ls-files 'app/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
 		| xargs -n1 -P$(JOBS) clang-tidy -p $(BUILD) --quiet
+
+# Brings translations/*.ts up to date with the texts in the sources (lupdate).
+translations: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target update-translations
 
 images: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/draw-images/scout-draw-images resources

@@ -1,14 +1,16 @@
 #pragma once
 
-#include <QString>
+class QCoreApplication;
 
 // The program shows Polish texts when the system locale's language is Polish and English
-// texts otherwise. No translator is involved: each window passes both texts of an element.
+// texts otherwise. The source texts are English; Polish comes from the embedded translation.
 namespace Language {
 
 bool isPolish();
 
-// Both arguments are UTF-8 literals.
-QString pick(const char *polish, const char *english);
+// Installs the Polish translation on the application when the system locale asks for
+// Polish; English needs none. Call it before any window exists, since windows translate
+// their texts when they are built. Returns whether a translation is in place.
+bool installTranslator(QCoreApplication &app);
 
 } // namespace Language

@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 
 #include "ipsortkey.h"
-#include "language.h"
 #include "mainwindowform.h"
 #include "releasegradually.h"
 #include "udpbroadcaster.h"
@@ -41,7 +40,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->mainToolBar->hide();
     // The form's status bar is not wanted; Qt hides it now and deletes it from the event loop.
     setStatusBar(nullptr);
-    setWindowTitle(QStringLiteral("Ostrel Scout"));
+    setWindowTitle(tr("Ostrel Scout"));
 
     createTable();
     createButtons();
@@ -88,6 +87,7 @@ void MainWindow::setupForm()
     ui->statusBar->setObjectName(QStringLiteral("statusBar"));
     setStatusBar(ui->statusBar);
 
+    //: A placeholder title, replaced before the window is shown. Keep it as it is.
     setWindowTitle(QCoreApplication::translate("MainWindow", "MainWindow"));
 }
 
@@ -97,8 +97,7 @@ void MainWindow::createTable()
     table->setColumnCount(3);
     adjustTable();
 
-    headerLabels << Language::pick("Numer seryjny", "Serial Number") << QStringLiteral("IP")
-                 << QStringLiteral("MAC");
+    headerLabels << tr("Serial Number") << tr("IP") << tr("MAC");
     table->setHorizontalHeaderLabels(headerLabels);
     table->horizontalHeader()->setStretchLastSection(true);
     for (int column = 0; column < table->columnCount(); ++column)
@@ -108,6 +107,9 @@ void MainWindow::createTable()
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     sortAscending = {{true, true, true}};
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    table->setAccessibleName(tr("Devices"));
+    table->setAccessibleDescription(tr("The Ostrel devices that answered the search, one a row: "
+                                       "serial number, IP address and MAC address."));
 
     connect(table, &QTableWidget::itemSelectionChanged, this, &MainWindow::rowSelected);
     connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::sortTable);
@@ -121,15 +123,16 @@ void MainWindow::createTable()
 
 void MainWindow::createButtons()
 {
-    const QString refreshText = Language::pick("Odśwież", "Refresh");
-    const QString connectText = Language::pick("Połącz", "Connect");
-
-    refreshButton = new QPushButton(refreshText, this);
+    refreshButton = new QPushButton(tr("Refresh"), this);
     refreshButton->setGeometry(528, 398, 100, 30);
+    // A button's accessible name is its text.
+    refreshButton->setAccessibleDescription(tr("Searches the network for devices again."));
     connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
 
-    connectButton = new QPushButton(connectText, this);
+    connectButton = new QPushButton(tr("Connect"), this);
     connectButton->setGeometry(638, 398, 100, 30);
+    connectButton->setAccessibleDescription(
+        tr("Opens the web interface of the selected device in the browser."));
     connectButton->setEnabled(false);
     connect(connectButton, &QPushButton::clicked, this, &MainWindow::connectSlot);
 }
@@ -137,7 +140,11 @@ void MainWindow::createButtons()
 void MainWindow::createLogo()
 {
     logoLabel = new QLabel(this);
-    logoLabel->setPixmap(QPixmap(QStringLiteral(":/scout.png")));
+    // As an icon the logo also holds scout@2x.png, and hands out whichever image suits the
+    // screen's pixel ratio at the label's size in device-independent pixels.
+    logoLabel->setPixmap(QIcon(QStringLiteral(":/scout.png")).pixmap(QSize(247, windowHeight)));
+    logoLabel->setAccessibleName(tr("Ostrel Scout logo"));
+    logoLabel->setAccessibleDescription(tr("A device answering a search."));
     logoLabel->show();
     logoLabel->setGeometry(0, 0, 247, windowHeight);
 

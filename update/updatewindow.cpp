@@ -1,7 +1,5 @@
 #include "updatewindow.h"
 
-#include "language.h"
-
 #include <QLabel>
 #include <QPushButton>
 
@@ -14,19 +12,18 @@ UpdateWindow::UpdateWindow(const QString &version)
     : QWidget(nullptr)
     , version(version)
 {
-    setWindowTitle(Language::pick("Aktualizacja Ostrel Scout", "Ostrel Scout Update"));
+    setWindowTitle(tr("Ostrel Scout Update"));
 
-    updateButton = new QPushButton(Language::pick("Aktualizuj", "Update now"), this);
+    updateButton = new QPushButton(tr("Update now"), this);
     updateButton->setGeometry(90, 100, 100, 30);
     connect(updateButton, &QPushButton::clicked, this, &UpdateWindow::updateButtonClicked);
 
-    cancelButton = new QPushButton(Language::pick("Anuluj", "Cancel"), this);
+    cancelButton = new QPushButton(tr("Cancel"), this);
     cancelButton->setGeometry(210, 100, 100, 30);
     connect(cancelButton, &QPushButton::clicked, this, &UpdateWindow::cancelButtonClicked);
 
-    const QString message = Language::pick("Ostrel Scout w wersji ", "Ostrel Scout v") % version %
-                            Language::pick(" jest już dostępny.", " is now available.");
-    messageLabel = new QLabel(message, this);
+    //: %1 is the offered version, shown as the update server names it, e.g. 2.1.
+    messageLabel = new QLabel(tr("Ostrel Scout v%1 is now available.").arg(version), this);
     messageLabel->setGeometry(10, 10, 380, 50);
 
     setMinimumSize(windowWidth, windowHeight);

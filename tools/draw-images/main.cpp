@@ -1,5 +1,6 @@
-// Remakes resources/scout.png, resources/scout.ico and the desktop icons under
-// resources/icons/<N>x<N>/ostrel-scout.png, one per size of the .ico.
+// Remakes resources/scout.png, its double-size scout@2x.png, resources/scout.ico and the
+// desktop icons under resources/icons/<N>x<N>/ostrel-scout.png, one per size of the .ico,
+// and the largest at twice its size in resources/icons/256x256@2/.
 #include "artwork.h"
 #include "icofile.h"
 
@@ -31,6 +32,15 @@ bool writeIcons(const QDir &directory)
             return false;
         }
     }
+    // The .ico's sizes cover every size up to 128 at 200 %; the largest needs a drawing of
+    // its own, which desktops find in the hicolor theme's folder for doubled pixels.
+    const QString large = QStringLiteral("icons/256x256@2");
+    const QString largePath = large + QStringLiteral("/ostrel-scout.png");
+    if (!directory.mkpath(large) ||
+        !Artwork::icon(512).save(directory.filePath(largePath), "PNG")) {
+        complain(largePath);
+        return false;
+    }
     QFile ico(directory.filePath(QStringLiteral("scout.ico")));
     if (!ico.open(QIODevice::WriteOnly) || ico.write(icoFile(icons)) < 0) {
         complain(ico.fileName());
@@ -49,16 +59,21 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addPositionalArgument(
         QStringLiteral("directory"),
-        QStringLiteral("Where scout.png, scout.ico and icons/<N>x<N>/ are written."));
+        QStringLiteral("Where scout.png, scout@2x.png, scout.ico and icons/<N>x<N>/ are written."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
     const QDir directory(parser.positionalArguments().constFirst());
 
-    const QString logo = QStringLiteral("scout.png");
-    if (!Artwork::logo(247, 433).save(directory.filePath(logo), "PNG")) {
-        complain(logo);
-        return 1;
+    // The logo at its size in the window and at twice that for screens at 200 %, drawn
+    // rather than scaled so that the large one is as sharp as the small one.
+    for (int scale : {1, 2}) {
+        const QString logo =
+            scale == 1 ? QStringLiteral("scout.png") : QStringLiteral("scout@%1x.png").arg(scale);
+        if (!Artwork::logo(247 * scale, 433 * scale).save(directory.filePath(logo), "PNG")) {
+            complain(logo);
+            return 1;
+        }
     }
     return writeIcons(directory) ? 0 : 1;
 }
