@@ -1,5 +1,6 @@
 #include "devicesearch.h"
 
+#include "directread.h"
 #include "discoverydatagram.h"
 #include "releasegradually.h"
 
@@ -45,13 +46,22 @@ void DeviceSearch::start()
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
         connect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive,
                 Qt::UniqueConnection);
-        // The limited broadcast leaves through the socket's own interface and carries the
-        // socket's own address as its source: devices answer to that address, and left to
-        // itself the kernel would pick the interface's primary address, or none on loopback.
+        // The request must leave through the socket's own interface with the socket's own
+        // address as its source: devices answer to that address.
+#ifdef Q_OS_LINUX
+        // Linux sends a limited broadcast from a socket bound to one address out of that
+        // address's interface, with that address as source. Packet information would only
+        // spoil that: Qt fills in the field that Linux ignores on sending and leaves the
+        // one it reads empty, so the kernel would pick the source itself (0.0.0.0 on
+        // loopback, the primary address on an interface with several).
+        endpoint.socket->writeDatagram(request, QHostAddress(QHostAddress::Broadcast),
+                                       discoveryPort);
+#else
         QNetworkDatagram datagram(request, QHostAddress(QHostAddress::Broadcast), discoveryPort);
         datagram.setInterfaceIndex(static_cast<uint>(endpoint.local.interfaceIndex));
         datagram.setSender(endpoint.local.address, discoveryPort);
         endpoint.socket->writeDatagram(datagram);
+#endif
     }
 
     timer->start(receiveWindowMs);
@@ -136,36 +146,42 @@ void DeviceSearch::receive()
     // Read first, then list: the sockets are emptied quickly, and the listener's work for each
     // new device happens after the reading.
     std::vector<DeviceRecord> batch;
+    batch.reserve(batchPerSocket);
     bool moreWaiting = false;
     // One byte more than an answer, so that a longer datagram shows its excess.
-    QByteArray datagram(discoveryAnswerSize + 1, Qt::Uninitialized);
+    char buffer[discoveryAnswerSize + 1];
+    QByteArray datagram;
     QHostAddress sender;
-    QHostAddress lastSender;
+    quint32 senderIp = 0;
+    quint32 lastSenderIp = 0;
     QString lastSenderText;
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
         QUdpSocket *socket = endpoint.socket;
         if (socket->state() != QAbstractSocket::BoundState)
             continue;
-        // Read until the socket reports itself empty rather than asking first: Qt announces
-        // new datagrams only after a read, so a socket that this pass empties after its own
-        // readyRead() was already queued must still end with a read, or it falls silent. The
-        // read that finds nothing is reported as a temporary socket error, which is ignored.
+        // Read until the socket reports itself empty rather than asking first, and let the
+        // socket object make the read that finds it empty: Qt announces new datagrams only
+        // after it has read itself, so a socket must end every pass with such a read, or it
+        // falls silent. That read is reported as a temporary socket error, which is ignored.
         for (int read = 0;; ++read) {
             if (read == batchPerSocket) {
                 moreWaiting = true;
                 break;
             }
-            datagram.resize(discoveryAnswerSize + 1);
-            const qint64 size = socket->readDatagram(datagram.data(), datagram.size(), &sender);
-            if (size < 0)
-                break;
-            datagram.resize(static_cast<int>(size));
+            qint64 size = readDatagramDirectly(*socket, buffer, sizeof buffer, &senderIp);
+            if (size < 0) {
+                size = socket->readDatagram(buffer, sizeof buffer, &sender);
+                if (size < 0)
+                    break;
+                senderIp = sender.toIPv4Address();
+            }
+            datagram.setRawData(buffer, static_cast<uint>(size));
             if (!isAnswer(datagram))
                 continue;
             // A burst of answers mostly comes from few senders; spare the address formatting.
-            if (sender != lastSender) {
-                lastSender = sender;
-                lastSenderText = sender.toString();
+            if (senderIp != lastSenderIp || lastSenderText.isEmpty()) {
+                lastSenderIp = senderIp;
+                lastSenderText = QHostAddress(senderIp).toString();
             }
             DeviceRecord record = answerRecord(datagram, lastSenderText);
             record.interfaceName = endpoint.local.interfaceName;
@@ -177,9 +193,11 @@ void DeviceSearch::receive()
 
     const quint64 search = searchNumber;
     for (DeviceRecord &record : batch) {
-        if (knownSerials.contains(record.serialNumber))
-            continue;
+        // One lookup decides and records: the set grows only for a serial not seen before.
+        const int known = knownSerials.size();
         knownSerials.insert(record.serialNumber);
+        if (knownSerials.size() == known)
+            continue;
         devices.append(std::move(record));
         emit deviceFound();
         // A listener may have closed the window or started another search meanwhile: the

@@ -157,6 +157,11 @@ QString NetLab::simulatorPath()
     return QStringLiteral(SCOUT_DEVICE_SIM);
 }
 
+bool NetLab::runIp(const QStringList &arguments, QString *error)
+{
+    return run(tool(QStringLiteral("ip")), arguments, error);
+}
+
 bool NetLab::run(const QString &program, const QStringList &arguments, QString *error)
 {
     QProcess process;

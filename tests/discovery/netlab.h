@@ -37,6 +37,9 @@ public:
     // The device simulator's program file.
     static QString simulatorPath();
 
+    // Runs `ip` with arguments in the calling thread's namespace, as run() does.
+    static bool runIp(const QStringList &arguments, QString *error);
+
     // Runs a command to its end; false with its error output when it fails.
     static bool run(const QString &program, const QStringList &arguments, QString *error);
 

@@ -1,0 +1,231 @@
+#include "childprocess.h"
+#include "devicesearch.h"
+#include "labmacros.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QUdpSocket>
+
+// The search as a whole: where its requests come from and which addresses it uses as the
+// machine's networks change. Each test builds its own namespaces.
+
+namespace {
+
+QString device(const char *serial, const char *mac)
+{
+    return QLatin1String(serial) + QLatin1Char(',') + QLatin1String(mac);
+}
+
+QString requestFrom(const QString &address)
+{
+    return address + QLatin1String(":44444 to 255.255.255.255 (6 bytes)");
+}
+
+QStringList requestsSeenBy(ChildProcess *simulator)
+{
+    QStringList requests = simulator->linesStartingWith(QStringLiteral("request from "));
+    requests.sort();
+    return requests;
+}
+
+const DeviceRecord *findDevice(const DeviceSearch &search, const QString &serial)
+{
+    for (int i = 0; i < search.deviceCount(); ++i) {
+        if (search.device(i).serialNumber == serial)
+            return &search.device(i);
+    }
+    return nullptr;
+}
+
+QUdpSocket *socketOn(const DeviceSearch &search, const QString &address)
+{
+    const QList<QUdpSocket *> sockets = search.findChildren<QUdpSocket *>();
+    for (QUdpSocket *socket : sockets) {
+        if (socket->localAddress() == QHostAddress(address))
+            return socket;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestDeviceSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loopbackRequestComesFromLoopbackAddress();
+    void everyAddressOfAnInterfaceAsks();
+    void networksFollowTheMachine();
+    void firstAnswerOfASerialWins();
+    void windowClosesWithFinished();
+};
+
+void TestDeviceSearch::initTestCase()
+{
+    const QString reason = NetLab::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("needs private network namespaces, but ") + reason));
+}
+
+void TestDeviceSearch::loopbackRequestComesFromLoopbackAddress()
+{
+    ENTER_NEW_NAMESPACE(true);
+    DeviceSearch search;
+    // Sees every limited broadcast on this machine's loopback; no other socket binds that.
+    QUdpSocket capture;
+    QVERIFY(capture.bind(QHostAddress(QHostAddress::Broadcast), 44444));
+    QUdpSocket device;
+    QVERIFY(device.bind(QHostAddress::LocalHost, 0));
+
+    for (int round = 1; round <= 2; ++round) {
+        search.start();
+        QTRY_VERIFY(capture.hasPendingDatagrams());
+        QHostAddress sender;
+        quint16 port = 0;
+        QByteArray request(64, Qt::Uninitialized);
+        request.resize(int(capture.readDatagram(request.data(), request.size(), &sender, &port)));
+        QCOMPARE(request, QByteArray("OSTREL"));
+        QCOMPARE(sender, QHostAddress(QHostAddress::LocalHost));
+        QCOMPARE(port, quint16(44444));
+        QCOMPARE(device.writeDatagram("ACK LOOP000001 02:00:00:00:00:01", sender, port),
+                 qint64(32));
+        QTRY_COMPARE(search.deviceCount(), 1);
+    }
+    QTest::qWait(200);
+    QVERIFY(!capture.hasPendingDatagrams());
+
+    const DeviceRecord &record = search.device(0);
+    QCOMPARE(record.ipAddress, QStringLiteral("127.0.0.1"));
+    QCOMPARE(record.interfaceName, QStringLiteral("lo"));
+    QCOMPARE(networkText(record), QStringLiteral("127.0.0.1/8"));
+}
+
+void TestDeviceSearch::everyAddressOfAnInterfaceAsks()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    const QString second = QStringLiteral("10.0.1.5");
+    IP({QStringLiteral("addr"), QStringLiteral("add"), second + QLatin1String("/24"),
+        QStringLiteral("dev"), QStringLiteral("lan1h")});
+    START_SIMULATOR(simulator, lab, 1,
+                    {QStringLiteral("--log"), QStringLiteral("--device"),
+                     device("MULTI00001", "02:00:00:00:00:02")});
+
+    DeviceSearch search;
+    QVERIFY(socketOn(search, NetLab::hostAddress(1)));
+    QVERIFY(socketOn(search, second));
+    QStringList expected;
+    for (int round = 1; round <= 2; ++round) {
+        search.start();
+        expected << requestFrom(NetLab::hostAddress(1)) << requestFrom(second);
+        expected.sort();
+        QTRY_COMPARE(requestsSeenBy(simulator), expected);
+        // Answered on both addresses, listed once.
+        QTRY_COMPARE(search.deviceCount(), 1);
+    }
+    QTest::qWait(300);
+    QCOMPARE(search.deviceCount(), 1);
+    QCOMPARE(requestsSeenBy(simulator), expected);
+}
+
+void TestDeviceSearch::networksFollowTheMachine()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(first, lab, 1,
+                    {QStringLiteral("--log"), QStringLiteral("--device"),
+                     device("FIRST00001", "02:00:00:00:01:01")});
+    DeviceSearch search;
+    search.start();
+    QTRY_COMPARE(search.deviceCount(), 1);
+    QCOMPARE(search.boundSocketCount(), 2);
+    QUdpSocket *loopbackSocket = socketOn(search, QStringLiteral("127.0.0.1"));
+    QVERIFY(loopbackSocket);
+
+    // A network that comes up after the first search is searched by the next one.
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(second, lab, 2,
+                    {QStringLiteral("--log"), QStringLiteral("--device"),
+                     device("SECOND0001", "02:00:00:00:02:01")});
+    search.start();
+    QTRY_COMPARE(search.deviceCount(), 2);
+    QCOMPARE(search.boundSocketCount(), 3);
+    QCOMPARE(requestsSeenBy(second), QStringList{requestFrom(NetLab::hostAddress(2))});
+    const DeviceRecord *late = findDevice(search, QStringLiteral("SECOND0001"));
+    QVERIFY(late);
+    QCOMPARE(late->ipAddress, NetLab::peerAddress(2));
+    QCOMPARE(late->interfaceName, QStringLiteral("lan2h"));
+    QCOMPARE(networkText(*late), NetLab::hostAddress(2) + QLatin1String("/24"));
+    const DeviceRecord *early = findDevice(search, QStringLiteral("FIRST00001"));
+    QVERIFY(early);
+    QCOMPARE(early->interfaceName, QStringLiteral("lan1h"));
+
+    // An address that went away is no longer used; the others carry on, their sockets kept.
+    IP({QStringLiteral("addr"), QStringLiteral("del"),
+        NetLab::hostAddress(1) + QLatin1String("/24"), QStringLiteral("dev"),
+        QStringLiteral("lan1h")});
+    search.start();
+    QCOMPARE(search.boundSocketCount(), 2);
+    QTRY_COMPARE(requestsSeenBy(second).size(), 2);
+    QTRY_COMPARE(search.deviceCount(), 1);
+    QTest::qWait(300);
+    QCOMPARE(search.device(0).serialNumber, QStringLiteral("SECOND0001"));
+    QCOMPARE(requestsSeenBy(first), QStringList({requestFrom(NetLab::hostAddress(1)),
+                                                 requestFrom(NetLab::hostAddress(1))}));
+    QCOMPARE(socketOn(search, QStringLiteral("127.0.0.1")), loopbackSocket);
+    QTRY_VERIFY(!socketOn(search, NetLab::hostAddress(1)));
+}
+
+void TestDeviceSearch::firstAnswerOfASerialWins()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    // The same serial on two LANs: the second LAN's socket is read later in every pass, but its
+    // device answers first.
+    START_SIMULATOR(slow, lab, 1,
+                    {QStringLiteral("--delay"), QStringLiteral("400"), QStringLiteral("--device"),
+                     device("TWIN000001", "aa:aa:aa:aa:aa:01")});
+    // One device sending the same serial twice, with two MACs, in this order.
+    START_SIMULATOR(fast, lab, 2,
+                    {QStringLiteral("--device"), device("TWIN000001", "bb:bb:bb:bb:bb:01"),
+                     QStringLiteral("--device"), device("SAME000001", "cc:cc:cc:cc:cc:01"),
+                     QStringLiteral("--device"), device("SAME000001", "cc:cc:cc:cc:cc:02")});
+    Q_UNUSED(slow)
+    Q_UNUSED(fast)
+
+    DeviceSearch search;
+    search.start();
+    QTRY_COMPARE(search.deviceCount(), 2);
+    QTest::qWait(800);
+    QCOMPARE(search.deviceCount(), 2);
+    const DeviceRecord *twin = findDevice(search, QStringLiteral("TWIN000001"));
+    QVERIFY(twin);
+    QCOMPARE(twin->ipAddress, NetLab::peerAddress(2));
+    QCOMPARE(twin->macAddress, QStringLiteral("bb:bb:bb:bb:bb:01"));
+    const DeviceRecord *same = findDevice(search, QStringLiteral("SAME000001"));
+    QVERIFY(same);
+    QCOMPARE(same->macAddress, QStringLiteral("cc:cc:cc:cc:cc:01"));
+}
+
+void TestDeviceSearch::windowClosesWithFinished()
+{
+    ENTER_NEW_NAMESPACE(true);
+    DeviceSearch search;
+    QSignalSpy finished(&search, &DeviceSearch::finished);
+    search.start();
+    QVERIFY(search.isReceiving());
+    search.stop();
+    QVERIFY(!search.isReceiving());
+    QCOMPARE(finished.count(), 1);
+    // Closing a closed window announces nothing.
+    search.stop();
+    QCOMPARE(finished.count(), 1);
+}
+
+QTEST_MAIN(TestDeviceSearch)
+#include "tst_devicesearch.moc"
