@@ -6,6 +6,7 @@
 //
 // Sends over loopback to port 44444: run it inside a private network namespace.
 #include "mainwindow.h"
+#include "processormodel.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -231,6 +232,8 @@ int main(int argc, char *argv[])
     const auto row = [](const QString &label, double value, int decimals) {
         std::printf("| %-40s | %9.*f |\n", qPrintable(label), decimals, value);
     };
+    std::printf("Main window listing %d devices on loopback; processor: %s\n\n", deviceCount,
+                processorModel().constData());
     std::printf("| %-40s | %9s |\n", "measure", "value");
     std::printf("|%s|%s|\n", QByteArray(42, '-').constData(), QByteArray(11, '-').constData());
     row(QStringLiteral("devices listed"), listed, 0);

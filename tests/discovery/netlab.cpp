@@ -162,6 +162,11 @@ bool NetLab::runIp(const QStringList &arguments, QString *error)
     return run(tool(QStringLiteral("ip")), arguments, error);
 }
 
+bool NetLab::runIpInPeer(int lan, const QStringList &arguments, QString *error) const
+{
+    return inPeer(lan, QStringList{tool(QStringLiteral("ip"))} + arguments, error);
+}
+
 bool NetLab::run(const QString &program, const QStringList &arguments, QString *error)
 {
     QProcess process;

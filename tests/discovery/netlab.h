@@ -43,10 +43,11 @@ public:
     // Runs a command to its end; false with its error output when it fails.
     static bool run(const QString &program, const QStringList &arguments, QString *error);
 
-    // Runs a command to its end inside the peer namespace of lan, e.g. to change its addresses.
-    bool inPeer(int lan, const QStringList &command, QString *error) const;
+    // Runs `ip` with arguments inside the peer namespace of lan, e.g. to change its addresses.
+    bool runIpInPeer(int lan, const QStringList &arguments, QString *error) const;
 
 private:
+    bool inPeer(int lan, const QStringList &command, QString *error) const;
     std::vector<qint64> peerPids;
     // Simulators are stopped before the holders, newest first (see the destructor).
     std::vector<std::unique_ptr<ChildProcess>> processes;

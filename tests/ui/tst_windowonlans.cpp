@@ -78,30 +78,15 @@ void TestWindowOnLans::addressProblemsMarkedOnTheirRows()
 
     // LAN 2's device keeps an address from elsewhere (a factory setting, say): it answers from
     // 192.168.77.7, outside 10.0.2.0/24. The host may take such answers on that link.
-    const QString ip = QStringLiteral("ip");
-    QVERIFY2(lab.inPeer(2,
-                        {ip, QStringLiteral("addr"), QStringLiteral("flush"), QStringLiteral("dev"),
-                         QStringLiteral("lan2p")},
-                        &error),
+    const auto words = [](const char *command) {
+        return QString::fromLatin1(command).split(QLatin1Char(' '));
+    };
+    QVERIFY2(lab.runIpInPeer(2, words("addr flush dev lan2p"), &error), qPrintable(error));
+    QVERIFY2(lab.runIpInPeer(2, words("addr add 192.168.77.7/24 dev lan2p"), &error),
              qPrintable(error));
-    QVERIFY2(lab.inPeer(2,
-                        {ip, QStringLiteral("addr"), QStringLiteral("add"),
-                         QStringLiteral("192.168.77.7/24"), QStringLiteral("dev"),
-                         QStringLiteral("lan2p")},
-                        &error),
+    QVERIFY2(lab.runIpInPeer(2, words("route add 10.0.2.0/24 dev lan2p src 192.168.77.7"), &error),
              qPrintable(error));
-    QVERIFY2(
-        lab.inPeer(2,
-                   {ip, QStringLiteral("route"), QStringLiteral("add"),
-                    QStringLiteral("10.0.2.0/24"), QStringLiteral("dev"), QStringLiteral("lan2p"),
-                    QStringLiteral("src"), QStringLiteral("192.168.77.7")},
-                   &error),
-        qPrintable(error));
-    QVERIFY2(NetLab::run(QStringLiteral("ip"),
-                         {QStringLiteral("route"), QStringLiteral("add"),
-                          QStringLiteral("192.168.77.0/24"), QStringLiteral("dev"),
-                          QStringLiteral("lan2h")},
-                         &error),
+    QVERIFY2(NetLab::runIp(words("route add 192.168.77.0/24 dev lan2h"), &error),
              qPrintable(error));
 
     // LAN 1: two devices answer from one address. LAN 3: all is well.
