@@ -286,9 +286,10 @@ void MainWindow::listNewDevices()
                 markRow(row);
         }
     }
-    fillTable(last - shown);
+    // Marked before they are placed: the table hears of nothing until the rows are in.
     for (int index = shown; index < last; ++index)
         markRow(index);
+    fillTable(last - shown);
     sinceFill.start();
     updateStatus();
     fitMacColumnSoon();
@@ -581,21 +582,36 @@ void MainWindow::markRow(int index)
 {
     deviceInfo &record = rows[index];
     const RowAddress &address = rowAddresses.at(index);
-    const QString ip = record.ipItem.text();
-    const QString tip =
-        addressToolTip(address.interfaceName, address.localAddress, address.prefixLength, ip,
-                       address.wrongNetwork, address.conflict);
+    const bool marked = address.wrongNetwork || address.conflict;
+    // Rows of a search mostly repeat the tooltip of the row before (the same network, or the
+    // same shared address): the text is made again only when something in it changes.
+    const QString deviceAddress = marked ? record.ipItem.text() : QString();
+    if (!lastTip.valid || lastTip.interfaceName != address.interfaceName ||
+        lastTip.localAddress != address.localAddress ||
+        lastTip.prefixLength != address.prefixLength ||
+        lastTip.wrongNetwork != address.wrongNetwork || lastTip.conflict != address.conflict ||
+        lastTip.deviceAddress != deviceAddress) {
+        lastTip.valid = true;
+        lastTip.interfaceName = address.interfaceName;
+        lastTip.localAddress = address.localAddress;
+        lastTip.prefixLength = address.prefixLength;
+        lastTip.wrongNetwork = address.wrongNetwork;
+        lastTip.conflict = address.conflict;
+        lastTip.deviceAddress = deviceAddress;
+        lastTip.text =
+            addressToolTip(address.interfaceName, address.localAddress, address.prefixLength,
+                           deviceAddress, address.wrongNetwork, address.conflict);
+    }
+    const QVariant tip = lastTip.text.isEmpty() ? QVariant() : QVariant(lastTip.text);
     for (QTableWidgetItem *item :
          {static_cast<QTableWidgetItem *>(&record.serialItem),
           static_cast<QTableWidgetItem *>(&record.ipItem), &record.macItem}) {
-        if (tip.isEmpty())
-            item->setData(Qt::ToolTipRole, QVariant());
-        else
+        if (tip.isValid() || item->data(Qt::ToolTipRole).isValid())
             item->setData(Qt::ToolTipRole, tip);
     }
-    if (address.wrongNetwork || address.conflict)
-        record.ipItem.setData(Qt::DecorationRole,
-                              style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    else
-        record.ipItem.setData(Qt::DecorationRole, QVariant());
+    if (marked) {
+        if (warningIcon.isNull())
+            warningIcon = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        record.ipItem.setData(Qt::DecorationRole, warningIcon);
+    }
 }

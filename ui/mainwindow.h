@@ -6,6 +6,7 @@
 #include <memory>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
@@ -13,7 +14,6 @@
 #include <QVector>
 
 class QAction;
-class QIcon;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -127,6 +127,19 @@ private:
         bool conflict = false;
     };
     QVector<RowAddress> rowAddresses;
+    // The last tooltip made, and what it was made from.
+    struct
+    {
+        bool valid = false;
+        QString interfaceName;
+        QHostAddress localAddress;
+        int prefixLength = -1;
+        bool wrongNetwork = false;
+        bool conflict = false;
+        QString deviceAddress;
+        QString text;
+    } lastTip;
+    QIcon warningIcon;
     AddressConflicts conflicts;
 
     QLabel *statusLabel = nullptr;
