@@ -586,17 +586,9 @@ void MainWindow::markRow(int index)
     // Rows of a search mostly repeat the tooltip of the row before (the same network, or the
     // same shared address): the text is made again only when something in it changes.
     const QString deviceAddress = marked ? record.ipItem.text() : QString();
-    if (!lastTip.valid || lastTip.interfaceName != address.interfaceName ||
-        lastTip.localAddress != address.localAddress ||
-        lastTip.prefixLength != address.prefixLength ||
-        lastTip.wrongNetwork != address.wrongNetwork || lastTip.conflict != address.conflict ||
-        lastTip.deviceAddress != deviceAddress) {
+    if (!lastTip.valid || !(lastTip.address == address) || lastTip.deviceAddress != deviceAddress) {
         lastTip.valid = true;
-        lastTip.interfaceName = address.interfaceName;
-        lastTip.localAddress = address.localAddress;
-        lastTip.prefixLength = address.prefixLength;
-        lastTip.wrongNetwork = address.wrongNetwork;
-        lastTip.conflict = address.conflict;
+        lastTip.address = address;
         lastTip.deviceAddress = deviceAddress;
         lastTip.text =
             addressToolTip(address.interfaceName, address.localAddress, address.prefixLength,

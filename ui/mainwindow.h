@@ -125,17 +125,20 @@ private:
         int prefixLength = -1;
         bool wrongNetwork = false;
         bool conflict = false;
+
+        bool operator==(const RowAddress &other) const
+        {
+            return interfaceName == other.interfaceName && localAddress == other.localAddress &&
+                   prefixLength == other.prefixLength && wrongNetwork == other.wrongNetwork &&
+                   conflict == other.conflict;
+        }
     };
     QVector<RowAddress> rowAddresses;
     // The last tooltip made, and what it was made from.
     struct
     {
         bool valid = false;
-        QString interfaceName;
-        QHostAddress localAddress;
-        int prefixLength = -1;
-        bool wrongNetwork = false;
-        bool conflict = false;
+        RowAddress address;
         QString deviceAddress;
         QString text;
     } lastTip;
