@@ -48,6 +48,10 @@ void SCUpdate::checkForUpdate()
     QNetworkRequest request(updateUrl);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
+    // Without it Qt asks for gzip and inflates whatever comes before the size limit below sees
+    // a byte, so a small compressed answer could fill the memory. A compressed answer that
+    // arrives anyway is not JSON, hence no offer.
+    request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
 
     reply = manager->post(request, form.toString(QUrl::FullyEncoded).toUtf8());
     connect(reply, &QNetworkReply::readyRead, this, &SCUpdate::updateResponse);

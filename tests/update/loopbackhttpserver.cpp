@@ -36,12 +36,13 @@ QByteArray LoopbackHttpServer::Request::header(const QByteArray &name) const
 }
 
 LoopbackHttpServer::Answer LoopbackHttpServer::respond(int status, const QByteArray &body,
-                                                       const QByteArray &contentType)
+                                                       const QByteArray &contentType,
+                                                       const QByteArray &extraHeaders)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
                       "\r\nContent-Type: " + contentType +
                       "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                      "\r\nConnection: close\r\n\r\n";
+                      "\r\nConnection: close\r\n" + extraHeaders + "\r\n";
     Answer answer;
     answer.pieces.append(head + body);
     return answer;

@@ -38,8 +38,10 @@ public:
     };
 
     // A complete answer with Content-Length, written at once; the server then closes.
+    // extraHeaders are further header lines, each ending in "\r\n".
     static Answer respond(int status, const QByteArray &body,
-                          const QByteArray &contentType = QByteArrayLiteral("application/json"));
+                          const QByteArray &contentType = QByteArrayLiteral("application/json"),
+                          const QByteArray &extraHeaders = {});
     // Reads the request and never writes anything.
     static Answer silent();
     // The same answer cut into pieces of at most pieceSize bytes, pauseMs apart.

@@ -6,12 +6,14 @@
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <zlib.h>
 
 using Answer = LoopbackHttpServer::Answer;
 Q_DECLARE_METATYPE(Answer)
@@ -30,6 +32,59 @@ SCUpdate *startCheck(const QUrl &url)
 Answer offering(const QByteArray &body)
 {
     return LoopbackHttpServer::respond(200, body);
+}
+
+// offer21 padded to exactly size bytes.
+QByteArray offer21OfSize(int size)
+{
+    const QByteArray open = R"("padding":")";
+    const QByteArray close = R"(",)";
+    QByteArray padded = offer21;
+    padded.insert(1, open + QByteArray(size - offer21.size() - open.size() - close.size(), 'x') +
+                         close);
+    return padded;
+}
+
+// A gzip stream of size zero bytes, deflated a mebibyte at a time into about a thousandth of
+// that.
+QByteArray gzippedZeros(qint64 size)
+{
+    z_stream stream{};
+    // Window bits 15 + 16: a gzip header and trailer around the deflate data.
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK)
+        return {};
+    QByteArray zeros(1 << 20, '\0');
+    QByteArray output(1 << 16, Qt::Uninitialized);
+    QByteArray gzipped;
+    int result = Z_OK;
+    for (qint64 left = size; result == Z_OK;) {
+        const qint64 piece = qMin<qint64>(left, zeros.size());
+        left -= piece;
+        stream.next_in = reinterpret_cast<Bytef *>(zeros.data());
+        stream.avail_in = static_cast<uInt>(piece);
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(output.data());
+            stream.avail_out = static_cast<uInt>(output.size());
+            result = deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+            gzipped.append(output.constData(), output.size() - static_cast<int>(stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return result == Z_STREAM_END ? gzipped : QByteArray();
+}
+
+// The most resident memory this process has held so far (VmHWM), in KiB; -1 if unknown.
+qint64 peakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').constFirst().toLongLong();
+    }
+    return -1;
 }
 
 } // namespace
@@ -65,11 +120,13 @@ private slots:
     void offered();
     void notOffered_data();
     void notOffered();
+    void compressedAnswerNeverInflated();
     void timeLimitCoversWholeAnswer();
     void splitAnswerDecidedOnce_data();
     void splitAnswerDecidedOnce();
 
     void acceptOpensInstallerThenEnds();
+    void acceptAfterTimeLimit();
     void cancelEndsPromptThenChecker();
     void closeControlEndsNothing();
     void unsafeInstallerNotOpened_data();
@@ -137,7 +194,10 @@ void TestSCUpdate::requestAsSentAndSameVersion()
     QCOMPARE(request.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
     QCOMPARE(request.header("Content-Length"), QByteArray("22"));
     QCOMPARE(request.body, QByteArray("operating_system=WIN32"));
-    // Nothing of the program's own beyond the content type; the rest is what Qt always sends.
+    // The answer comes as it is, never compressed (see compressedAnswerNeverInflated).
+    QCOMPARE(request.header("Accept-Encoding"), QByteArray("identity"));
+    // Nothing of the program's own beyond the content type and the encoding; the rest is what
+    // Qt always sends.
     const QList<QByteArray> httpStack = {"host",       "content-type",    "content-length",
                                          "connection", "accept-encoding", "accept-language",
                                          "user-agent"};
@@ -165,6 +225,11 @@ void TestSCUpdate::offered_data()
                                 << QStringLiteral("2.1");
     QTest::newRow("served as text/html")
         << LoopbackHttpServer::respond(200, offer21, "text/html") << QStringLiteral("2.1");
+    // The size limit itself is still an answer, whether it comes at once or in pieces.
+    const QByteArray atLimit = offer21OfSize(65536);
+    QTest::newRow("body of exactly 64 KiB") << offering(atLimit) << QStringLiteral("2.1");
+    QTest::newRow("body of exactly 64 KiB, in pieces")
+        << LoopbackHttpServer::split(offering(atLimit), 16 * 1024, 20) << QStringLiteral("2.1");
 }
 
 void TestSCUpdate::offered()
@@ -245,6 +310,37 @@ void TestSCUpdate::notOffered()
         QTRY_COMPARE(server.clientCloseCount(), 1);
 }
 
+// A server that compresses although asked not to: 512 MiB of zeros in about 500 KiB of gzip.
+// The check reads the bytes as they came, which are not JSON, so nothing is offered, and
+// nothing is ever inflated.
+void TestSCUpdate::compressedAnswerNeverInflated()
+{
+    const QByteArray gzipped = gzippedZeros(qint64(512) << 20);
+    QVERIFY(!gzipped.isEmpty());
+    QVERIFY2(gzipped.size() < 4 << 20, qPrintable(QString::number(gzipped.size())));
+
+    LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    server.setAnswer(QStringLiteral("/scout/check"),
+                     LoopbackHttpServer::respond(200, gzipped, "application/json",
+                                                 "Content-Encoding: gzip\r\n"));
+
+    const qint64 peakBefore = peakResidentKiB();
+    QVERIFY(peakBefore > 0);
+    QPointer<SCUpdate> checker = startCheck(server.url());
+    QSignalSpy available(checker, &SCUpdate::updateAvailable);
+    // Gone on the size limit, or on the time limit at the latest; the memory tells which.
+    QTRY_VERIFY_WITH_TIMEOUT(checker.isNull(), 10000);
+    // Whatever Qt's network thread still had under way has ended by now.
+    QTest::qWait(500);
+    const qint64 growthKiB = peakResidentKiB() - peakBefore;
+
+    QCOMPARE(available.count(), 0);
+    QVERIFY(updatePrompts().isEmpty());
+    QVERIFY2(growthKiB < 32 * 1024,
+             qPrintable(QString::number(growthKiB) + QStringLiteral(" KiB")));
+}
+
 // Three slow servers at once: one never answers, one starts an answer and finishes it too
 // late, one answers only after the limit. Each answer would offer an update if it were read.
 void TestSCUpdate::timeLimitCoversWholeAnswer()
@@ -320,6 +416,23 @@ void TestSCUpdate::acceptOpensInstallerThenEnds()
     QCOMPARE(log.events, QStringList({QStringLiteral("open https://x.example/s.exe"),
                                       QStringLiteral("checker"), QStringLiteral("prompt")}));
     QVERIFY(checker.isNull());
+}
+
+// The time limit is for the answer: a prompt left open longer than that still opens the
+// installer.
+void TestSCUpdate::acceptAfterTimeLimit()
+{
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(server, offering(offer21), checker);
+    QVERIFY(prompt);
+
+    QTest::qWait(6000);
+    QVERIFY(!checker.isNull());
+    QTest::mouseClick(promptButton(prompt, "Update now"), Qt::LeftButton);
+    QTRY_VERIFY(updatePrompts().isEmpty());
+    QCOMPARE(log.events, QStringList({QStringLiteral("open https://x.example/s.exe"),
+                                      QStringLiteral("checker"), QStringLiteral("prompt")}));
 }
 
 void TestSCUpdate::cancelEndsPromptThenChecker()
