@@ -145,16 +145,27 @@ void DeviceSearch::receive()
 {
     // Read first, then list: the sockets are emptied quickly, and the listener's work for each
     // new device happens after the reading.
-    std::vector<DeviceRecord> batch;
-    batch.reserve(batchPerSocket);
+    batch.clear();
     bool moreWaiting = false;
-    // One byte more than an answer, so that a longer datagram shows its excess.
-    char buffer[discoveryAnswerSize + 1];
     QByteArray datagram;
     QHostAddress sender;
-    quint32 senderIp = 0;
     quint32 lastSenderIp = 0;
     QString lastSenderText;
+    const auto take = [&](const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp) {
+        datagram.setRawData(bytes, static_cast<uint>(size));
+        if (!isAnswer(datagram))
+            return;
+        // A burst of answers mostly comes from few senders; spare the address formatting.
+        if (senderIp != lastSenderIp || lastSenderText.isEmpty()) {
+            lastSenderIp = senderIp;
+            lastSenderText = QHostAddress(senderIp).toString();
+        }
+        DeviceRecord record = answerRecord(datagram, lastSenderText);
+        record.interfaceName = endpoint.local.interfaceName;
+        record.localAddress = endpoint.local.address;
+        record.prefixLength = endpoint.local.prefixLength;
+        batch.push_back(std::move(record));
+    };
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
         QUdpSocket *socket = endpoint.socket;
         if (socket->state() != QAbstractSocket::BoundState)
@@ -163,36 +174,32 @@ void DeviceSearch::receive()
         // socket object make the read that finds it empty: Qt announces new datagrams only
         // after it has read itself, so a socket must end every pass with such a read, or it
         // falls silent. That read is reported as a temporary socket error, which is ignored.
-        for (int read = 0;; ++read) {
-            if (read == batchPerSocket) {
+        for (int read = 0;;) {
+            if (read >= batchPerSocket) {
                 moreWaiting = true;
                 break;
             }
-            qint64 size = readDatagramDirectly(*socket, buffer, sizeof buffer, &senderIp);
-            if (size < 0) {
-                size = socket->readDatagram(buffer, sizeof buffer, &sender);
-                if (size < 0)
-                    break;
-                senderIp = sender.toIPv4Address();
-            }
-            datagram.setRawData(buffer, static_cast<uint>(size));
-            if (!isAnswer(datagram))
+            const int chunkRead = readDatagramsDirectly(*socket, chunk, batchPerSocket - read);
+            for (int i = 0; i < chunkRead; ++i)
+                take(endpoint, chunk.data[i], chunk.sizes[i], chunk.senders[i]);
+            read += chunkRead;
+            if (chunkRead > 0)
                 continue;
-            // A burst of answers mostly comes from few senders; spare the address formatting.
-            if (senderIp != lastSenderIp || lastSenderText.isEmpty()) {
-                lastSenderIp = senderIp;
-                lastSenderText = QHostAddress(senderIp).toString();
-            }
-            DeviceRecord record = answerRecord(datagram, lastSenderText);
-            record.interfaceName = endpoint.local.interfaceName;
-            record.localAddress = endpoint.local.address;
-            record.prefixLength = endpoint.local.prefixLength;
-            batch.push_back(std::move(record));
+            const qint64 size =
+                socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize, &sender);
+            if (size < 0)
+                break;
+            take(endpoint, chunk.data[0], static_cast<int>(size), sender.toIPv4Address());
+            ++read;
         }
     }
 
+    // Listed from a vector of this pass's own: a listener that runs an event loop may come
+    // back into receive().
+    std::vector<DeviceRecord> taken;
+    taken.swap(batch);
     const quint64 search = searchNumber;
-    for (DeviceRecord &record : batch) {
+    for (DeviceRecord &record : taken) {
         // One lookup decides and records: the set grows only for a serial not seen before.
         const int known = knownSerials.size();
         knownSerials.insert(record.serialNumber);
@@ -203,10 +210,12 @@ void DeviceSearch::receive()
         // A listener may have closed the window or started another search meanwhile: the
         // rest of this batch belongs to neither.
         if (!receiving || search != searchNumber)
-            return;
+            break;
     }
+    taken.clear();
+    batch.swap(taken);
 
-    if (moreWaiting)
+    if (moreWaiting && receiving)
         scheduleReceive();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicerecord.h"
+#include "directread.h"
 #include "localaddress.h"
 
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QVector>
+#include <vector>
 
 class QTimer;
 class QUdpSocket;
@@ -61,6 +63,9 @@ private:
     QList<Endpoint> endpoints;
     QTimer *timer = nullptr;
     QVector<DeviceRecord> devices;
+    // What one pass read, before it is listed; kept to spare allocating it at every pass.
+    std::vector<DeviceRecord> batch;
+    DatagramChunk chunk;
     // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
     QSet<QString> knownSerials;
     quint64 searchNumber = 0;

@@ -4,11 +4,25 @@
 
 class QUdpSocket;
 
-// Reads one datagram from the socket's descriptor with a single system call, bypassing the
-// socket object: its size, or -1 when nothing was read. sender receives the sender's IPv4
-// address. Qt's own read costs about as much again as the system call, which matters when
-// hundreds of thousands of answers arrive. Where no direct read is available it reads nothing.
+// Datagrams read from a socket in one go, each cut to datagramSize bytes.
+struct DatagramChunk
+{
+    static constexpr int capacity = 64;
+    // One byte more than an answer, so that a longer datagram shows its excess.
+    static constexpr int datagramSize = 33;
+
+    char data[capacity][datagramSize];
+    int sizes[capacity];
+    quint32 senders[capacity];
+};
+
+// Reads up to maxCount waiting datagrams (at most DatagramChunk::capacity) from the socket's
+// descriptor, bypassing the socket object: how many were read, 0 when none was waiting or
+// where no direct read is available. senders are IPv4 addresses. One system call takes the
+// whole chunk, where Qt makes one, and more work of its own, per datagram; that matters when
+// hundreds of thousands of answers arrive.
 //
-// Qt stops announcing new datagrams on a socket until the socket object itself has read, so a
-// loop of direct reads must end with a read through QUdpSocket::readDatagram().
-qint64 readDatagramDirectly(QUdpSocket &socket, char *buffer, int size, quint32 *sender);
+// Qt stops announcing new datagrams on a socket until the socket object itself has read, so
+// direct reads must be followed by a read through QUdpSocket::readDatagram() that finds the
+// socket empty.
+int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount);

@@ -267,15 +267,21 @@ void MainWindow::listNewDevices()
     readOnly(blank.serialItem);
     readOnly(blank.ipItem);
     readOnly(blank.macItem);
+    // A burst of answers mostly comes from few addresses; spare parsing the same one again.
+    QString lastAddressText;
+    QHostAddress lastAddress;
     for (int index = shown; index < last; ++index) {
         const DeviceRecord &device = broadcaster->device(index);
+        if (device.ipAddress != lastAddressText) {
+            lastAddressText = device.ipAddress;
+            lastAddress = QHostAddress(device.ipAddress);
+        }
         makeRow(blank, device.serialNumber, device.ipAddress, device.macAddress);
         RowAddress address;
         address.interfaceName = device.interfaceName;
         address.localAddress = device.localAddress;
         address.prefixLength = device.prefixLength;
-        address.wrongNetwork =
-            !isInNetwork(QHostAddress(device.ipAddress), device.localAddress, device.prefixLength);
+        address.wrongNetwork = !isInNetwork(lastAddress, device.localAddress, device.prefixLength);
         rowAddresses.append(address);
         const QVector<int> conflicting = conflicts.add(device.ipAddress, index);
         for (int row : conflicting)
