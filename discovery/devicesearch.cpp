@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int receiveWindowMs = 5000;
-
 // Many devices answer at the same moment; the kernel's default buffer holds only a few hundred
 // answers. The kernel may grant less than this.
 constexpr int receiveBufferBytes = 1024 * 1024;
@@ -72,6 +70,11 @@ void DeviceSearch::stop()
     emit finished();
 }
 
+void DeviceSearch::setReceiveWindow(int ms)
+{
+    receiveWindowMs = ms;
+}
+
 bool DeviceSearch::isReceiving() const
 {
     return receiving;
@@ -93,6 +96,11 @@ int DeviceSearch::boundSocketCount() const
     for (const Endpoint &endpoint : endpoints)
         bound += endpoint.socket->state() == QAbstractSocket::BoundState ? 1 : 0;
     return bound;
+}
+
+int DeviceSearch::addressCount() const
+{
+    return endpoints.size();
 }
 
 void DeviceSearch::updateSockets()

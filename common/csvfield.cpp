@@ -1,0 +1,18 @@
+#include "csvfield.h"
+
+QString csvField(const QString &text, QChar separator)
+{
+    QString field = text;
+    if (!field.isEmpty()) {
+        const QChar first = field.at(0);
+        if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
+            first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
+            field.prepend(QLatin1Char('\''));
+    }
+    const bool quoted = field.contains(separator) || field.contains(QLatin1Char('"')) ||
+                        field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n'));
+    if (!quoted)
+        return field;
+    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + field + QLatin1Char('"');
+}
