@@ -1,5 +1,6 @@
 #include "childprocess.h"
 #include "netlab.h"
+#include "netlabsteps.h"
 #include "udpbroadcaster.h"
 #include "udpcounters.h"
 
@@ -14,27 +15,6 @@
 
 // Every test runs in network namespaces of its own: the broadcaster sees only the test's LANs,
 // and parallel tests do not compete for port 44444.
-#define ENTER_NEW_NAMESPACE(loopbackUp)                                                            \
-    do {                                                                                           \
-        QString error;                                                                             \
-        QVERIFY2(NetLab::enterNewNamespace(loopbackUp, &error), qPrintable(error));                \
-    } while (false)
-
-#define ADD_LANS(lab, count)                                                                       \
-    do {                                                                                           \
-        QString error;                                                                             \
-        for (int lan = 0; lan < (count); ++lan)                                                    \
-            QVERIFY2((lab).addLan(&error), qPrintable(error));                                     \
-    } while (false)
-
-// Starts the device simulator with the given arguments in the peer namespace of a LAN.
-#define START_SIMULATOR(variable, lab, lan, ...)                                                   \
-    ChildProcess *variable = nullptr;                                                              \
-    do {                                                                                           \
-        QString error;                                                                             \
-        variable = (lab).startSimulator(lan, __VA_ARGS__, &error);                                 \
-        QVERIFY2(variable, qPrintable(error));                                                     \
-    } while (false)
 
 namespace {
 
