@@ -52,6 +52,7 @@ fuzz: build-fuzz
 bench: build
 	scripts/isolated $(BUILD)/bench/scout-bench-discovery
 	scripts/isolated $(BUILD)/bench/scout-bench-devicetable
+	scripts/isolated $(BUILD)/bench/scout-bench-cli
 
 # The window under a 30 s flood of answers, Refresh pressed every second.
 soak: build

@@ -26,10 +26,11 @@ bool SearchRun::start(QString *error)
             *error = QStringLiteral("no socket could be opened: no IPv4 address %1").arg(where);
         else
             *error = QStringLiteral("no socket could be opened: UDP port %1 is taken on every "
-                                    "IPv4 address %2 (%3)")
+                                    "IPv4 address %2 (%3 %4)")
                          .arg(discoveryPort)
                          .arg(where)
-                         .arg(search->addressCount());
+                         .arg(search->addressCount())
+                         .arg(QLatin1String(search->addressCount() == 1 ? "address" : "addresses"));
         return false;
     }
     search->setReceiveWindow(options.timeoutMs);

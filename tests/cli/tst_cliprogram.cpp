@@ -432,11 +432,12 @@ void TestCliProgram::noSocketExitsThree()
     QCOMPARE(taken.exitCode, 3);
     QCOMPARE(taken.out, QByteArray());
     QCOMPARE(taken.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port 44444 is "
-                                   "taken on every IPv4 address of this machine (2)\n"));
+                                   "taken on every IPv4 address of this machine (2 addresses)\n"));
     const Outcome onInterface = run(options({"--interface", "lan1h"}));
     QCOMPARE(onInterface.exitCode, 3);
-    QCOMPARE(onInterface.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port "
-                                         "44444 is taken on every IPv4 address of lan1h (1)\n"));
+    QCOMPARE(onInterface.err,
+             QByteArray("ostrel-scout-cli: no socket could be opened: UDP port "
+                        "44444 is taken on every IPv4 address of lan1h (1 address)\n"));
     // Nothing was sent.
     QVERIFY(requestsSeen(simulator).isEmpty());
 
@@ -445,6 +446,23 @@ void TestCliProgram::noSocketExitsThree()
     const Outcome oneFree = run(options({"--timeout", "1000", "--format", "jsonl"}));
     QCOMPARE(oneFree.exitCode, 0);
     QTRY_COMPARE(requestsSeen(simulator).size(), 1);
+
+    // A search that is running holds the port as well, as the window program does.
+    onLoopback.close();
+    QProcess holder;
+    startProgram(holder, options({"--repeat", "1", "--timeout", "500", "--format", "jsonl"}));
+    QByteArray held;
+    QTRY_VERIFY2_WITH_TIMEOUT((held += holder.readAllStandardOutput()).contains("\"SIM0000000\""),
+                              QByteArray(held + holder.readAllStandardError()).constData(), 20000);
+    const Outcome second = run(options({"--timeout", "300"}));
+    QCOMPARE(second.exitCode, 3);
+    QCOMPARE(second.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port 44444 "
+                                    "is taken on every IPv4 address of this machine "
+                                    "(2 addresses)\n"));
+    ::kill(pid_t(holder.processId()), SIGTERM);
+    QVERIFY(holder.waitForFinished(runLimitMs));
+    QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(holder.exitCode(), 0);
 }
 
 void TestCliProgram::timeoutIsTheReceiveWindow()
