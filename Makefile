@@ -68,7 +68,7 @@ format: deps
 
 # Static analysis of the program's own sources (tests and tools excluded); see .clang-tidy.
 tidy: build
-	git ls-files 'app/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
+	git ls-files 'app/*.cpp' 'cli/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
 		| xargs -n1 -P$(JOBS) clang-tidy -p $(BUILD) --quiet
 
 images: build

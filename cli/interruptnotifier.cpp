@@ -35,7 +35,8 @@ InterruptNotifier::InterruptNotifier(QObject *parent)
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // A second Ctrl+C ends the process at once, should the first one's clean end hang.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (const int number : handledSignals)
         ::sigaction(number, &action, nullptr);
 }
@@ -50,11 +51,6 @@ InterruptNotifier::~InterruptNotifier()
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;
-}
-
-bool InterruptNotifier::isActive() const
-{
-    return notifier != nullptr;
 }
 
 void InterruptNotifier::readPipe()

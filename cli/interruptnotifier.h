@@ -5,8 +5,8 @@
 class QSocketNotifier;
 
 // Turns SIGINT and SIGTERM into the signal interrupted(), delivered by the event loop: the
-// handler only writes a byte into a pipe, whose other end the event loop watches. One at a
-// time; while it lives the two signals no longer end the process.
+// handler only writes a byte into a pipe, whose other end the event loop watches. One object
+// at a time. The first of each signal is caught; a second one ends the process as usual.
 class InterruptNotifier : public QObject
 {
     Q_OBJECT
@@ -14,9 +14,6 @@ class InterruptNotifier : public QObject
 public:
     explicit InterruptNotifier(QObject *parent = nullptr);
     ~InterruptNotifier() override;
-
-    // False when the pipe or the handlers could not be set up.
-    bool isActive() const;
 
 signals:
     void interrupted();

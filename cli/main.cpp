@@ -32,7 +32,6 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ostrel-scout-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(SCOUT_VERSION));
 
     CliOptions options;
     QString error;

@@ -59,11 +59,6 @@ void SearchRun::finish()
     emit done();
 }
 
-bool SearchRun::isFinished() const
-{
-    return finished;
-}
-
 int SearchRun::exitStatus() const
 {
     return printedSerials.isEmpty() ? 1 : 0;

@@ -24,7 +24,6 @@ public:
     bool start(QString *error);
     // Ends the run at once (Ctrl+C): closes the output and emits done().
     void finish();
-    bool isFinished() const;
     // 0 when a device was listed, 1 when none.
     int exitStatus() const;
 
