@@ -217,7 +217,6 @@ private slots:
     void interfaceSearchesOnlyThatLan();
     void repeatPrintsLaterDeviceOnce();
     void interruptClosesJson();
-    void helpAndVersion();
 };
 
 void TestCliProgram::initTestCase()
@@ -594,18 +593,6 @@ void TestCliProgram::interruptClosesJson()
         QVERIFY2(parse(QStringLiteral("json"), out, &devices), out.constData());
         QCOMPARE(devices.size(), withDevices ? 2 : 0);
     }
-}
-
-void TestCliProgram::helpAndVersion()
-{
-    ENTER_NEW_NAMESPACE(true);
-    const Outcome version = run(options({"--version"}));
-    QCOMPARE(version.exitCode, 0);
-    QCOMPARE(version.out, QByteArray("ostrel-scout-cli 2.0\n"));
-    const Outcome help = run(options({"--help"}));
-    QCOMPARE(help.exitCode, 0);
-    QVERIFY(help.out.startsWith("Usage: ostrel-scout-cli "));
-    QCOMPARE(help.err, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestCliProgram)
