@@ -52,6 +52,7 @@ fuzz: build-fuzz
 bench: build
 	scripts/isolated $(BUILD)/bench/scout-bench-discovery
 	scripts/isolated $(BUILD)/bench/scout-bench-devicetable
+	scripts/isolated $(BUILD)/bench/scout-bench-cli
 
 # The window under a 30 s flood of answers, Refresh pressed every second.
 soak: build
@@ -67,7 +68,7 @@ format: deps
 
 # Static analysis of the program's own sources (tests and tools excluded); see .clang-tidy.
 tidy: build
-	git ls-files 'app/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
+	git ls-files 'app/*.cpp' 'cli/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
 		| xargs -n1 -P$(JOBS) clang-tidy -p $(BUILD) --quiet
 
 # Brings translations/*.ts up to date with the texts in the sources (lupdate).

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int receiveWindowMs = 5000;
-
 // Many devices answer at the same moment; the kernel's default buffer holds only a few hundred
 // answers. The kernel may grant less than this.
 constexpr int receiveBufferBytes = 1024 * 1024;
@@ -44,6 +42,8 @@ void DeviceSearch::start()
 
     const QByteArray request = discoveryRequest();
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
+        if (!endpoint.bound)
+            continue;
         connect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive,
                 Qt::UniqueConnection);
         // The request must leave through the socket's own interface with the socket's own
@@ -82,6 +82,11 @@ void DeviceSearch::stop()
     emit finished();
 }
 
+void DeviceSearch::setReceiveWindow(int ms)
+{
+    receiveWindowMs = ms;
+}
+
 bool DeviceSearch::isReceiving() const
 {
     return receiving;
@@ -101,8 +106,13 @@ int DeviceSearch::boundSocketCount() const
 {
     int bound = 0;
     for (const Endpoint &endpoint : endpoints)
-        bound += endpoint.socket->state() == QAbstractSocket::BoundState ? 1 : 0;
+        bound += endpoint.bound ? 1 : 0;
     return bound;
+}
+
+int DeviceSearch::addressCount() const
+{
+    return endpoints.size();
 }
 
 void DeviceSearch::updateSockets()
@@ -114,14 +124,13 @@ void DeviceSearch::updateSockets()
     const QList<LocalAddress> addresses = localIPv4Addresses(interfaceNames);
     for (const LocalAddress &local : addresses) {
         auto kept = std::find_if(previous.begin(), previous.end(), [&](const Endpoint &old) {
-            return old.local.address == local.address &&
-                   old.socket->state() == QAbstractSocket::BoundState;
+            return old.local.address == local.address && old.bound;
         });
         if (kept != previous.end()) {
-            endpoints.append(Endpoint{kept->socket, local});
+            endpoints.append(Endpoint{kept->socket, local, true});
             previous.erase(kept);
         } else {
-            endpoints.append(Endpoint{openSocket(local), local});
+            endpoints.append(openSocket(local));
         }
     }
     // Later, not now: this may run inside a signal of one of these sockets.
@@ -132,13 +141,14 @@ void DeviceSearch::updateSockets()
     }
 }
 
-QUdpSocket *DeviceSearch::openSocket(const LocalAddress &local)
+DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
 {
-    // A socket whose bind failed is kept until the next search: its sends fail without notice.
+    // A socket whose bind failed stays silent until the next search tries again.
     auto *socket = new QUdpSocket(this);
-    socket->bind(local.address, discoveryPort, QAbstractSocket::DefaultForPlatform);
+    const bool bound =
+        socket->bind(local.address, discoveryPort, QAbstractSocket::DefaultForPlatform);
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferBytes);
-    return socket;
+    return Endpoint{socket, local, bound};
 }
 
 void DeviceSearch::receive()
@@ -168,7 +178,7 @@ void DeviceSearch::receive()
     };
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
         QUdpSocket *socket = endpoint.socket;
-        if (socket->state() != QAbstractSocket::BoundState)
+        if (!endpoint.bound)
             continue;
         // Read until the socket reports itself empty rather than asking first, and let the
         // socket object make the read that finds it empty: Qt announces new datagrams only

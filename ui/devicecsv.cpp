@@ -1,5 +1,7 @@
 #include "devicecsv.h"
 
+#include "csvfield.h"
+
 #include <QDate>
 
 namespace DeviceCsv {
@@ -10,17 +12,6 @@ QChar separator(bool polish)
 }
 
 namespace {
-
-QString guardFormula(const QString &text)
-{
-    if (text.isEmpty())
-        return text;
-    const QChar first = text.at(0);
-    if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
-        first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
-        return QLatin1Char('\'') + text;
-    return text;
-}
 
 // A field of the clipboard line: no tab or line break may split it, no formula may run.
 QString clipboardField(const QString &text)
@@ -35,17 +26,6 @@ QString clipboardField(const QString &text)
 
 } // namespace
 
-QString field(const QString &text, QChar separator)
-{
-    QString value = guardFormula(text);
-    const bool quote = value.contains(separator) || value.contains(QLatin1Char('"')) ||
-                       value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
-    if (!quote)
-        return value;
-    value.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + value + QLatin1Char('"');
-}
-
 QByteArray document(const QStringList &header, const QVector<QStringList> &rows, QChar separator)
 {
     QString text;
@@ -53,7 +33,7 @@ QByteArray document(const QStringList &header, const QVector<QStringList> &rows,
         for (int i = 0; i < fields.size(); ++i) {
             if (i > 0)
                 text += separator;
-            text += field(fields.at(i), separator);
+            text += csvField(fields.at(i), separator);
         }
         text += QLatin1String("\r\n");
     };

@@ -15,12 +15,8 @@ namespace DeviceCsv {
 // Polish spreadsheets read the comma as the decimal point and expect fields split by ';'.
 QChar separator(bool polish);
 
-// One field: a text a spreadsheet would run as a formula (starting with = + - @, a tab or a
-// carriage return) gets a leading ', and a field holding the separator, a quote or a line
-// break is quoted, its quotes doubled (RFC 4180).
-QString field(const QString &text, QChar separator);
-
-// The header and the rows, one line each, CRLF line ends, UTF-8.
+// The header and the rows, one line each, CRLF line ends, UTF-8, each field as csvField()
+// makes it.
 QByteArray document(const QStringList &header, const QVector<QStringList> &rows, QChar separator);
 
 // One row for the clipboard, as a spreadsheet pastes it: serial, IP and MAC split by tabs, on

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "childprocess.h"
 #include "netlab.h"
 
 #include <QTest>

@@ -2,6 +2,7 @@
 #include "devicesearch.h"
 #include "labmacros.h"
 
+#include <memory>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
@@ -59,6 +60,7 @@ private slots:
     void everyAddressOfAnInterfaceAsks();
     void networksFollowTheMachine();
     void firstAnswerOfASerialWins();
+    void takenPortSendsNothingUntilFree();
     void windowClosesWithFinished();
 };
 
@@ -210,6 +212,36 @@ void TestDeviceSearch::firstAnswerOfASerialWins()
     const DeviceRecord *same = findDevice(search, QStringLiteral("SAME000001"));
     QVERIFY(same);
     QCOMPARE(same->macAddress, QStringLiteral("cc:cc:cc:cc:cc:01"));
+}
+
+void TestDeviceSearch::takenPortSendsNothingUntilFree()
+{
+    ENTER_NEW_NAMESPACE(true);
+    auto blocker = std::make_unique<QUdpSocket>();
+    QVERIFY(blocker->bind(QHostAddress::LocalHost, 44444));
+    QUdpSocket capture;
+    QVERIFY(capture.bind(QHostAddress(QHostAddress::Broadcast), 44444));
+
+    // Another program holds the port: no request may leave from some other port instead.
+    DeviceSearch search;
+    QCOMPARE(search.addressCount(), 1);
+    QCOMPARE(search.boundSocketCount(), 0);
+    search.start();
+    QTest::qWait(300);
+    QVERIFY(!capture.hasPendingDatagrams());
+    QCOMPARE(search.boundSocketCount(), 0);
+
+    // Once the port is free, the next search binds it and asks from the address itself.
+    blocker.reset();
+    search.start();
+    QCOMPARE(search.boundSocketCount(), 1);
+    QTRY_VERIFY(capture.hasPendingDatagrams());
+    QHostAddress sender;
+    quint16 port = 0;
+    char request[16];
+    QCOMPARE(capture.readDatagram(request, sizeof request, &sender, &port), qint64(6));
+    QCOMPARE(sender, QHostAddress(QHostAddress::LocalHost));
+    QCOMPARE(port, quint16(44444));
 }
 
 void TestDeviceSearch::windowClosesWithFinished()

@@ -102,9 +102,10 @@ void TestDeviceSim::help()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char *option : {"--listen", "--port", "--device", "--devices", "--web", "--size",
-                               "--lowercase-marker", "--tab-separator", "--delay", "--log",
-                               "--flood", "--rate", "--count", "--duration", "--mix"})
+    for (const char *option :
+         {"--listen", "--port", "--device", "--device-hex", "--devices", "--web", "--size",
+          "--lowercase-marker", "--tab-separator", "--delay", "--log", "--flood", "--rate",
+          "--count", "--duration", "--mix"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
 }
 
@@ -121,6 +122,11 @@ void TestDeviceSim::answers_data()
                        QStringLiteral("CD23456789,66:77:88:99:aa:bb")}
         << QList<QByteArray>{bytes("ACK AB1        00:11:22:33:44:55"),
                              bytes("ACK CD23456789 66:77:88:99:aa:bb")};
+    QTest::newRow("serial of any bytes, in hexadecimal")
+        << QStringList{QStringLiteral("--device-hex"), QStringLiteral("00221B5c80ffE9,aa:bb"),
+                       QStringLiteral("--device-hex"), QStringLiteral("41")}
+        << QList<QByteArray>{QByteArray("ACK \0\"\x1b\\\x80\xff\xe9    aa:bb            ", 32),
+                             bytes("ACK A          02:00:00:00:00:01")};
     QTest::newRow("generated devices")
         << QStringList{QStringLiteral("--devices"), QStringLiteral("2")}
         << QList<QByteArray>{bytes("ACK SIM0000000 02:00:00:00:00:00"),

@@ -1,4 +1,5 @@
 #include "addressconflicts.h"
+#include "csvfield.h"
 #include "devicecsv.h"
 #include "mainwindow.h"
 #include "networkcheck.h"
@@ -110,8 +111,8 @@ void TestDeviceListLogic::csvField()
     QFETCH(QString, text);
     QFETCH(QString, comma);
     QFETCH(QString, semicolon);
-    QCOMPARE(DeviceCsv::field(text, QLatin1Char(',')), comma);
-    QCOMPARE(DeviceCsv::field(text, QLatin1Char(';')), semicolon);
+    QCOMPARE(::csvField(text, QLatin1Char(',')), comma);
+    QCOMPARE(::csvField(text, QLatin1Char(';')), semicolon);
 }
 
 void TestDeviceListLogic::csvDocument()

@@ -17,8 +17,9 @@ const char *const description = R"help(Stands in for one or many Ostrel devices 
 Listens on UDP port 44444 and answers every discovery request "OSTREL" with one 32-byte
 answer per simulated device, sent to the request's sender address and port. It sends
 nothing else, except in flood mode, which sends answers to the address given without any
-request. Devices are given with --device or generated with --devices (serials SIM0000000,
-SIM0000001, ..., MACs 02:00:00:00:00:00, ...); with neither, one device is generated.
+request. Devices are given with --device or --device-hex or generated with --devices
+(serials SIM0000000, SIM0000001, ..., MACs 02:00:00:00:00:00, ...); with none of these, one
+device is generated.
 
 Misbehaviour for tests of the receiving side: --size, --lowercase-marker, --tab-separator,
 --delay, --flood (with --mix, duplicates and malformed datagrams among the answers).
@@ -101,9 +102,21 @@ QList<DeviceSimulator::Device> devices(const QCommandLineParser &parser)
         const quint32 n = static_cast<quint32>(result.size());
         result.append({serial, comma < 0 ? generatedMac(n) : text.mid(comma + 1).toLatin1()});
     }
+    // Serials of any bytes, control characters and bytes above 0x7f included.
+    const QStringList hexGiven = parser.values(QStringLiteral("device-hex"));
+    for (const QString &text : hexGiven) {
+        const int comma = text.indexOf(QLatin1Char(','));
+        const QString hex = text.left(comma < 0 ? text.size() : comma);
+        const QByteArray serial = QByteArray::fromHex(hex.toLatin1());
+        if (hex.isEmpty() || serial.toHex() != hex.toLatin1().toLower())
+            fail(QStringLiteral("--device-hex needs the serial's bytes in hexadecimal: %1")
+                     .arg(text));
+        const quint32 n = static_cast<quint32>(result.size());
+        result.append({serial, comma < 0 ? generatedMac(n) : text.mid(comma + 1).toLatin1()});
+    }
     const quint64 generated = parser.isSet(QStringLiteral("devices"))
                                   ? number(parser, QStringLiteral("devices"), 1000000)
-                                  : (given.isEmpty() ? 1 : 0);
+                                  : (given.isEmpty() && hexGiven.isEmpty() ? 1 : 0);
     for (quint32 n = 0; n < generated; ++n)
         result.append({generatedSerial(n), generatedMac(n)});
     return result;
@@ -144,6 +157,10 @@ int main(int argc, char *argv[])
          QStringLiteral("A simulated device; repeat for more. The serial is cut or padded with "
                         "spaces to 10 characters, the MAC to 17; without a MAC one is generated."),
          QStringLiteral("serial[,mac]")},
+        {QStringLiteral("device-hex"),
+         QStringLiteral("Like --device, with the serial's bytes given in hexadecimal, so that "
+                        "it may hold any byte."),
+         QStringLiteral("hex[,mac]")},
         {QStringLiteral("devices"), QStringLiteral("Add <count> generated devices."),
          QStringLiteral("count")},
         {QStringLiteral("web"),

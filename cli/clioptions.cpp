@@ -1,0 +1,162 @@
+#include "clioptions.h"
+
+#include <climits>
+
+namespace {
+
+// A whole decimal number from minimum to maximum, digits only: no sign, no spaces.
+bool wholeNumber(const QString &text, int minimum, int maximum, int *value)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    const qlonglong number = text.toLongLong();
+    if (number < minimum || number > maximum)
+        return false;
+    *value = static_cast<int>(number);
+    return true;
+}
+
+bool numberOption(const QString &name, const QString &value, int minimum, int maximum, int *target,
+                  QString *error)
+{
+    if (wholeNumber(value, minimum, maximum, target))
+        return true;
+    *error = QStringLiteral("%1 needs a whole number from %2 to %3, not \"%4\"")
+                 .arg(name)
+                 .arg(minimum)
+                 .arg(maximum)
+                 .arg(value);
+    return false;
+}
+
+bool formatOption(const QString &value, OutputFormat *format, QString *error)
+{
+    if (value == QLatin1String("table"))
+        *format = OutputFormat::Table;
+    else if (value == QLatin1String("csv"))
+        *format = OutputFormat::Csv;
+    else if (value == QLatin1String("json"))
+        *format = OutputFormat::Json;
+    else if (value == QLatin1String("jsonl"))
+        *format = OutputFormat::JsonLines;
+    else {
+        *error = QStringLiteral("--format is table, csv, json or jsonl, not \"%1\"").arg(value);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error)
+{
+    *options = CliOptions();
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options->help = true;
+            continue;
+        }
+        if (argument == QLatin1String("--version")) {
+            options->version = true;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            *error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
+            return false;
+        }
+
+        const int equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        if (name == QLatin1String("--help") || name == QLatin1String("--version")) {
+            *error = QStringLiteral("%1 takes no value").arg(name);
+            return false;
+        }
+        const bool known = name == QLatin1String("--format") ||
+                           name == QLatin1String("--timeout") || name == QLatin1String("--count") ||
+                           name == QLatin1String("--interface") ||
+                           name == QLatin1String("--repeat");
+        if (!known) {
+            *error = QStringLiteral("unknown option %1").arg(name);
+            return false;
+        }
+        QString value;
+        if (equals >= 0) {
+            value = argument.mid(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments.at(++i);
+        } else {
+            *error = QStringLiteral("%1 needs a value").arg(name);
+            return false;
+        }
+
+        bool ok = true;
+        if (name == QLatin1String("--format"))
+            ok = formatOption(value, &options->format, error);
+        else if (name == QLatin1String("--timeout"))
+            ok = numberOption(name, value, 1, INT_MAX, &options->timeoutMs, error);
+        else if (name == QLatin1String("--count"))
+            ok = numberOption(name, value, 1, INT_MAX, &options->count, error);
+        else if (name == QLatin1String("--repeat"))
+            ok = numberOption(name, value, 1, INT_MAX / 1000, &options->repeatSeconds, error);
+        else if (value.isEmpty()) {
+            *error = QStringLiteral("--interface needs a name");
+            ok = false;
+        } else {
+            options->interfaces.append(value);
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+QString firstUnknownInterface(const QStringList &names, const QStringList &available)
+{
+    for (const QString &name : names) {
+        if (!available.contains(name))
+            return name;
+    }
+    return {};
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: ostrel-scout-cli [--format table|csv|json|jsonl] [--timeout MS] [--count N]\n"
+        "                        [--interface NAME]... [--repeat SECONDS]\n"
+        "       ostrel-scout-cli --help | --version\n");
+}
+
+QString helpText()
+{
+    return usageText() + QStringLiteral(R"(
+Finds the Ostrel devices on the local networks: sends the discovery request on UDP port 44444
+from every IPv4 address of this machine and prints each device that answers as soon as it
+answers, once per serial number.
+
+Options:
+  --format FORMAT    table (default): aligned columns SERIAL, IP, MAC, INTERFACE;
+                     csv: the same columns as CSV (RFC 4180);
+                     json: one JSON array, closed when the search ends;
+                     jsonl: one JSON object per line.
+                     JSON keys: serial, ip, mac, interface, network.
+  --timeout MS       listen for answers MS milliseconds after the request (default 5000)
+  --count N          stop as soon as N devices are listed
+  --interface NAME   search only from the addresses of interface NAME; repeatable
+  --repeat SECONDS   search again every SECONDS seconds until interrupted, printing only
+                     devices not printed before
+  --help             show this help and exit
+  --version          show the version and exit
+
+In the table, control characters and bytes 0x80-0xff of a device's texts are shown as \xNN
+and a backslash as \\.
+
+Exit status: 0 when at least one device was listed, 1 when none answered, 2 for a usage
+error, 3 when no socket could be opened on port 44444.
+)");
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "devicesearch.h"
+
+#include <QString>
+#include <QStringList>
+
+enum class OutputFormat { Table, Csv, Json, JsonLines };
+
+// What the command line asks for.
+struct CliOptions
+{
+    OutputFormat format = OutputFormat::Table;
+    int timeoutMs = DeviceSearch::defaultReceiveWindowMs;
+    // 0: no limit.
+    int count = 0;
+    // Empty: every interface.
+    QStringList interfaces;
+    // 0: one search only.
+    int repeatSeconds = 0;
+    bool help = false;
+    bool version = false;
+};
+
+// Reads the arguments after the program name, "--name value" or "--name=value". On a usage
+// error returns false with error saying which argument is wrong.
+bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error);
+
+// The first of names that is not among available, or an empty text.
+QString firstUnknownInterface(const QStringList &names, const QStringList &available);
+
+// The synopsis, shown after a usage error.
+QString usageText();
+// The synopsis and what every option does, for --help.
+QString helpText();

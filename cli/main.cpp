@@ -1,0 +1,66 @@
+// ostrel-scout-cli: the device search without a window, for terminals, scripts and machines
+// without a display.
+#include "clioptions.h"
+#include "interruptnotifier.h"
+#include "searchrun.h"
+#include "version.h"
+
+#include <cstdio>
+#include <QCoreApplication>
+#include <QNetworkInterface>
+
+namespace {
+
+constexpr int usageError = 2;
+constexpr int noSocket = 3;
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+int usage(const QString &error)
+{
+    print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(error) + usageText());
+    return usageError;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrel-scout-cli"));
+
+    CliOptions options;
+    QString error;
+    if (!parseCliOptions(QCoreApplication::arguments().mid(1), &options, &error))
+        return usage(error);
+    if (options.help) {
+        print(stdout, helpText());
+        return 0;
+    }
+    if (options.version) {
+        print(stdout, QStringLiteral("ostrel-scout-cli %1\n").arg(QStringLiteral(SCOUT_VERSION)));
+        return 0;
+    }
+    QStringList available;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces)
+        available.append(interface.name());
+    const QString unknown = firstUnknownInterface(options.interfaces, available);
+    if (!unknown.isEmpty())
+        return usage(QStringLiteral("no network interface named \"%1\"").arg(unknown));
+
+    InterruptNotifier interrupts;
+    SearchRun run(options, stdout);
+    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &run, &SearchRun::finish);
+    QObject::connect(&run, &SearchRun::done, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (!run.start(&error)) {
+        print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(error));
+        return noSocket;
+    }
+    app.exec();
+    return run.exitStatus();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "clioptions.h"
+#include "devicewriter.h"
+
+#include <cstdio>
+#include <QObject>
+#include <QSet>
+
+class DeviceSearch;
+class QTimer;
+
+// One run of the program: the searches the options ask for, each device written to out as it
+// is listed, once per serial number over the whole run, and the output closed at the end.
+class SearchRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    SearchRun(const CliOptions &options, std::FILE *out, QObject *parent = nullptr);
+
+    // Opens the sockets and starts the first search. False, with nothing written and nothing
+    // sent, when no socket could be bound; error says why.
+    bool start(QString *error);
+    // Ends the run at once (Ctrl+C): closes the output and emits done().
+    void finish();
+    // 0 when a device was listed, 1 when none.
+    int exitStatus() const;
+
+signals:
+    void done();
+
+private:
+    void deviceFound();
+    void searchFinished();
+    void write(const QString &text);
+
+    const CliOptions options;
+    std::FILE *const out;
+    DeviceWriter writer;
+    DeviceSearch *search = nullptr;
+    QTimer *repeatTimer = nullptr;
+    QSet<QString> printedSerials;
+    bool finished = false;
+};

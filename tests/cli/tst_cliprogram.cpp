@@ -1,0 +1,599 @@
+#include "labmacros.h"
+
+#include <csignal>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUdpSocket>
+
+// The real program on private networks with simulated devices. Every test function moves into
+// network namespaces of its own, so the program sees only that test's LANs.
+
+namespace {
+
+constexpr int runLimitMs = 60000;
+
+// One device as the program printed it, whatever the format.
+struct Printed
+{
+    QString serial;
+    QString ip;
+    QString mac;
+    QString interface;
+    QString network; // JSON formats only
+};
+
+struct Outcome
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    qint64 elapsedMs = 0;
+};
+
+// The program needs no display: it runs without DISPLAY and without a Qt platform.
+QProcessEnvironment headlessEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return environment;
+}
+
+void startProgram(QProcess &process, const QStringList &arguments)
+{
+    process.setProcessEnvironment(headlessEnvironment());
+    process.start(QStringLiteral(SCOUT_CLI), arguments);
+}
+
+Outcome run(const QStringList &arguments)
+{
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    startProgram(process, arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(runLimitMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        qWarning("ostrel-scout-cli %s did not end by itself",
+                 qPrintable(arguments.join(QLatin1Char(' '))));
+        return outcome;
+    }
+    outcome.exitCode = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    outcome.elapsedMs = clock.elapsed();
+    return outcome;
+}
+
+QString device(const char *serial, const char *mac)
+{
+    return QLatin1String(serial) + QLatin1Char(',') + QLatin1String(mac);
+}
+
+QStringList options(std::initializer_list<const char *> texts)
+{
+    QStringList result;
+    for (const char *text : texts)
+        result.append(QString::fromUtf8(text));
+    return result;
+}
+
+QString interfaceOf(int lan)
+{
+    return QStringLiteral("lan%1h").arg(lan);
+}
+
+QString networkOf(int lan)
+{
+    return NetLab::hostAddress(lan) + QLatin1String("/24");
+}
+
+Printed fromJson(const QJsonObject &object)
+{
+    return {object.value(QStringLiteral("serial")).toString(),
+            object.value(QStringLiteral("ip")).toString(),
+            object.value(QStringLiteral("mac")).toString(),
+            object.value(QStringLiteral("interface")).toString(),
+            object.value(QStringLiteral("network")).toString()};
+}
+
+// Reads the output of a format back; false when it is not what that format promises. Texts
+// in table and CSV must be plain (no spaces, commas or quotes) for this reading.
+bool parse(const QString &format, const QByteArray &out, QVector<Printed> *devices)
+{
+    devices->clear();
+    const QString text = QString::fromUtf8(out);
+    if (format == QLatin1String("json")) {
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(out, &error);
+        if (error.error != QJsonParseError::NoError || !document.isArray())
+            return false;
+        const QJsonArray array = document.array();
+        for (const QJsonValue &value : array)
+            devices->append(fromJson(value.toObject()));
+        return true;
+    }
+    if (!text.endsWith(QLatin1Char('\n')))
+        return !text.isEmpty() ? false : format == QLatin1String("jsonl");
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.removeLast();
+    if (format == QLatin1String("jsonl")) {
+        for (const QString &line : qAsConst(lines)) {
+            QJsonParseError error{};
+            const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+            if (error.error != QJsonParseError::NoError || !document.isObject())
+                return false;
+            devices->append(fromJson(document.object()));
+        }
+        return true;
+    }
+    if (format == QLatin1String("csv")) {
+        if (lines.value(0) != QLatin1String("SERIAL,IP,MAC,INTERFACE\r"))
+            return false;
+        for (int i = 1; i < lines.size(); ++i) {
+            if (!lines.at(i).endsWith(QLatin1Char('\r')))
+                return false;
+            const QStringList fields = lines.at(i).chopped(1).split(QLatin1Char(','));
+            if (fields.size() != 4)
+                return false;
+            devices->append({fields.at(0), fields.at(1), fields.at(2), fields.at(3), {}});
+        }
+        return true;
+    }
+    // The table: every column starts where its heading does.
+    const QString header = lines.value(0);
+    if (!header.startsWith(QLatin1String("SERIAL  ")))
+        return false;
+    const int columns[] = {0, int(header.indexOf(QLatin1String("IP"))),
+                           int(header.indexOf(QLatin1String("MAC"))),
+                           int(header.indexOf(QLatin1String("INTERFACE")))};
+    for (int i = 1; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        QStringList fields;
+        for (int c = 0; c < 4; ++c) {
+            if (c > 0 && line.at(columns[c] - 1) != QLatin1Char(' '))
+                return false;
+            fields.append(line.mid(columns[c], c < 3 ? columns[c + 1] - columns[c] : -1).trimmed());
+        }
+        devices->append({fields.at(0), fields.at(1), fields.at(2), fields.at(3), {}});
+    }
+    return true;
+}
+
+QStringList serialsOf(const QVector<Printed> &devices)
+{
+    QStringList result;
+    for (const Printed &printed : devices)
+        result.append(printed.serial);
+    return result;
+}
+
+// The record text of a serial given as bytes: each byte widened with its sign.
+QString widened(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes)
+        text += QChar(ushort(qint16(qint8(byte))));
+    return text;
+}
+
+// The requests that reached a simulator, as its log tells; its output is read while the event
+// loop runs, and the program that sent them may have ended only just now.
+QStringList requestsSeen(ChildProcess *simulator)
+{
+    QTest::qWait(300);
+    return simulator->linesStartingWith(QStringLiteral("request from "));
+}
+
+int countOf(const QByteArray &haystack, const QByteArray &needle)
+{
+    return haystack.count(needle.constData());
+}
+
+} // namespace
+
+class TestCliProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void everyFormatOnTwoLans_data();
+    void everyFormatOnTwoLans();
+    void anyBytesInSerials();
+    void noDeviceExitsOne();
+    void usageErrorsExitTwo_data();
+    void usageErrorsExitTwo();
+    void noSocketExitsThree();
+    void timeoutIsTheReceiveWindow();
+    void countStopsEarly();
+    void interfaceSearchesOnlyThatLan();
+    void repeatPrintsLaterDeviceOnce();
+    void interruptClosesJson();
+};
+
+void TestCliProgram::initTestCase()
+{
+    const QString reason = NetLab::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("needs private network namespaces, but ") + reason));
+}
+
+void TestCliProgram::everyFormatOnTwoLans_data()
+{
+    QTest::addColumn<QString>("format");
+    for (const char *format : {"table", "csv", "json", "jsonl"})
+        QTest::newRow(format) << QString::fromLatin1(format);
+}
+
+void TestCliProgram::everyFormatOnTwoLans()
+{
+    QFETCH(QString, format);
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 4);
+    START_SIMULATOR(first, lab, 1,
+                    {QStringLiteral("--device"), device("FIRST00001", "aa:aa:aa:aa:aa:01"),
+                     QStringLiteral("--device"), device("BOTH000001", "aa:aa:aa:aa:aa:02")});
+    START_SIMULATOR(second, lab, 2,
+                    {QStringLiteral("--device"), device("SECOND0001", "bb:bb:bb:bb:bb:01"),
+                     QStringLiteral("--device"), device("BOTH000001", "bb:bb:bb:bb:bb:02")});
+    // Answers one byte short, and answers with the marker in lower case.
+    START_SIMULATOR(shortAnswers, lab, 3,
+                    options({"--log", "--size", "31", "--device", "SHORT00001"}));
+    START_SIMULATOR(lowerCase, lab, 4,
+                    options({"--log", "--lowercase-marker", "--device", "LOWER00001"}));
+
+    const QStringList arguments{QStringLiteral("--timeout"), QStringLiteral("1500")};
+    const Outcome outcome = run(format == QLatin1String("table")
+                                    ? arguments
+                                    : arguments + QStringList{QStringLiteral("--format"), format});
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.err, QByteArray());
+    QVector<Printed> devices;
+    QVERIFY2(parse(format, outcome.out, &devices), outcome.out.constData());
+
+    QStringList serials = serialsOf(devices);
+    serials.sort();
+    QCOMPARE(serials, options({"BOTH000001", "FIRST00001", "SECOND0001"}));
+    // The malformed answers were sent, and dropped.
+    QTRY_COMPARE(requestsSeen(shortAnswers).size(), 1);
+    QTRY_COMPARE(requestsSeen(lowerCase).size(), 1);
+
+    const bool json = format.startsWith(QLatin1String("json"));
+    for (const Printed &printed : qAsConst(devices)) {
+        int lan = printed.serial == QLatin1String("FIRST00001") ? 1 : 2;
+        // The device on both LANs: address, MAC and interface all of one answer.
+        if (printed.serial == QLatin1String("BOTH000001")) {
+            lan = printed.ip == NetLab::peerAddress(1) ? 1 : 2;
+            QCOMPARE(printed.mac, lan == 1 ? QStringLiteral("aa:aa:aa:aa:aa:02")
+                                           : QStringLiteral("bb:bb:bb:bb:bb:02"));
+        } else {
+            QCOMPARE(printed.mac.left(15), lan == 1 ? QStringLiteral("aa:aa:aa:aa:aa:")
+                                                    : QStringLiteral("bb:bb:bb:bb:bb:"));
+        }
+        QCOMPARE(printed.ip, NetLab::peerAddress(lan));
+        QCOMPARE(printed.interface, interfaceOf(lan));
+        if (json)
+            QCOMPARE(printed.network, networkOf(lan));
+    }
+}
+
+void TestCliProgram::anyBytesInSerials()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    // Quotes, backslashes, terminal controls (colour, clear screen, cursor home, bell), line
+    // breaks, a zero byte, C1 controls as bytes, and bytes 0x80 to 0xff.
+    const QList<QByteArray> serials{
+        QByteArray("\"q\\\"b\\\\\"/'", 10),
+        QByteArray("\x1b[31m\x1b[2J\a", 10),
+        QByteArray("\x00\x01\t\n\r\x1f\x7f\x1b[H", 10),
+        QByteArray("\x80\x9b\xc3\xa9\xe9\xfe\xff\x85\x90\xa0", 10),
+        QByteArray("=cmd|' /C'", 10),
+    };
+    QStringList arguments;
+    for (const QByteArray &serial : serials)
+        arguments << QStringLiteral("--device-hex") << QString::fromLatin1(serial.toHex());
+    START_SIMULATOR(simulator, lab, 1, arguments);
+    QStringList expected;
+    for (const QByteArray &serial : serials)
+        expected.append(widened(serial));
+
+    // JSON and JSON lines give back exactly the record's text, and are plain ASCII.
+    for (const char *format : {"json", "jsonl"}) {
+        const Outcome outcome =
+            run(options({"--timeout", "1500", "--format"}) + QStringList{QLatin1String(format)});
+        QCOMPARE(outcome.exitCode, 0);
+        for (const char byte : outcome.out)
+            QVERIFY2((byte >= 0x20 && byte < 0x7f) || byte == '\n', format);
+        QVector<Printed> devices;
+        QVERIFY2(parse(QLatin1String(format), outcome.out, &devices), outcome.out.constData());
+        QCOMPARE(serialsOf(devices), expected);
+    }
+
+    // The table: nothing a terminal would act on, every control and high byte as \xNN.
+    const Outcome table = run(options({"--timeout", "1500"}));
+    QCOMPARE(table.exitCode, 0);
+    for (const char byte : table.out)
+        QVERIFY2((byte >= 0x20 && byte < 0x7f) || byte == '\n',
+                 qPrintable(QString::number(quint8(byte), 16)));
+    const QStringList lines = QString::fromUtf8(table.out).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 1 + serials.size() + 1);
+    const QStringList shown{
+        QStringLiteral("\"q\\\\\"b\\\\\\\\\"/'"),
+        QStringLiteral("\\x1b[31m\\x1b[2J\\x07"),
+        QStringLiteral("\\x00\\x01\\x09\\x0a\\x0d\\x1f\\x7f\\x1b[H"),
+        QStringLiteral("\\x80\\x9b\\xc3\\xa9\\xe9\\xfe\\xff\\x85\\x90\\xa0"),
+        QStringLiteral("=cmd|' /C'"),
+    };
+    for (int i = 0; i < shown.size(); ++i)
+        QVERIFY2(lines.at(i + 1).startsWith(shown.at(i) + QLatin1String("  10.0.1.2 ")),
+                 qPrintable(lines.at(i + 1)));
+
+    // CSV keeps the texts, quoted where they hold quotes or line breaks, and guards the formula.
+    const Outcome csv = run(options({"--timeout", "1500", "--format", "csv"}));
+    QCOMPARE(csv.exitCode, 0);
+    QVERIFY(csv.out.startsWith("SERIAL,IP,MAC,INTERFACE\r\n"));
+    QVERIFY(csv.out.contains("\r\n\"\"\"q\\\"\"b\\\\\"\"/'\",10.0.1.2,"));
+    QVERIFY(csv.out.contains("\r\n\"" + serials.at(2) + "\",10.0.1.2,"));
+    QVERIFY(csv.out.contains("\r\n'=cmd|' /C',10.0.1.2,"));
+}
+
+void TestCliProgram::noDeviceExitsOne()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    // Only malformed answers come.
+    START_SIMULATOR(simulator, lab, 1, options({"--log", "--tab-separator"}));
+
+    const Outcome table = run(options({"--timeout", "800"}));
+    QCOMPARE(table.exitCode, 1);
+    QCOMPARE(table.out, QByteArray("SERIAL      IP               MAC                INTERFACE\n"));
+    QCOMPARE(table.err, QByteArray());
+    const Outcome json = run(options({"--timeout", "800", "--format", "json"}));
+    QCOMPARE(json.exitCode, 1);
+    QCOMPARE(json.out, QByteArray("[]\n"));
+    const Outcome lines = run(options({"--timeout", "800", "--format", "jsonl"}));
+    QCOMPARE(lines.exitCode, 1);
+    QCOMPARE(lines.out, QByteArray());
+    QTRY_COMPARE(requestsSeen(simulator).size(), 3);
+}
+
+void TestCliProgram::usageErrorsExitTwo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << options({"--verbose"}) << "unknown option --verbose";
+    QTest::newRow("bad number")
+        << options({"--timeout", "5s"})
+        << "--timeout needs a whole number from 1 to 2147483647, not \"5s\"";
+    QTest::newRow("bad count") << options({"--count=0"})
+                               << "--count needs a whole number from 1 to 2147483647, not \"0\"";
+    QTest::newRow("bad format") << options({"--format", "xml"})
+                                << "--format is table, csv, json or jsonl, not \"xml\"";
+    QTest::newRow("unknown interface") << options({"--interface", "lan1h", "--interface", "wlan7"})
+                                       << "no network interface named \"wlan7\"";
+}
+
+void TestCliProgram::usageErrorsExitTwo()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(simulator, lab, 1, options({"--log"}));
+
+    const Outcome outcome = run(arguments);
+    QCOMPARE(outcome.exitCode, 2);
+    QCOMPARE(outcome.out, QByteArray());
+    const QStringList lines = QString::fromUtf8(outcome.err).split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QLatin1String("ostrel-scout-cli: ") + message);
+    QVERIFY(lines.value(1).startsWith(QLatin1String("Usage: ostrel-scout-cli ")));
+    QVERIFY(requestsSeen(simulator).isEmpty());
+}
+
+void TestCliProgram::noSocketExitsThree()
+{
+    {
+        // No address at all: loopback is down, and there is nothing else.
+        ENTER_NEW_NAMESPACE(false);
+        const Outcome outcome = run(options({"--timeout", "300"}));
+        QCOMPARE(outcome.exitCode, 3);
+        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.err,
+                 QByteArray("ostrel-scout-cli: no socket could be opened: no IPv4 address of "
+                            "this machine\n"));
+    }
+
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(simulator, lab, 1, options({"--log"}));
+    // Another program holds port 44444 on every address, not sharing it.
+    QUdpSocket onLoopback;
+    QUdpSocket onLan;
+    QVERIFY(onLoopback.bind(QHostAddress::LocalHost, 44444, QAbstractSocket::DontShareAddress));
+    QVERIFY(
+        onLan.bind(QHostAddress(NetLab::hostAddress(1)), 44444, QAbstractSocket::DontShareAddress));
+    const Outcome taken = run(options({"--timeout", "300", "--format", "json"}));
+    QCOMPARE(taken.exitCode, 3);
+    QCOMPARE(taken.out, QByteArray());
+    QCOMPARE(taken.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port 44444 is "
+                                   "taken on every IPv4 address of this machine (2 addresses)\n"));
+    const Outcome onInterface = run(options({"--interface", "lan1h"}));
+    QCOMPARE(onInterface.exitCode, 3);
+    QCOMPARE(onInterface.err,
+             QByteArray("ostrel-scout-cli: no socket could be opened: UDP port "
+                        "44444 is taken on every IPv4 address of lan1h (1 address)\n"));
+    // Nothing was sent.
+    QVERIFY(requestsSeen(simulator).isEmpty());
+
+    // One free address is enough.
+    onLan.close();
+    const Outcome oneFree = run(options({"--timeout", "1000", "--format", "jsonl"}));
+    QCOMPARE(oneFree.exitCode, 0);
+    QTRY_COMPARE(requestsSeen(simulator).size(), 1);
+
+    // A search that is running holds the port as well, as the window program does.
+    onLoopback.close();
+    QProcess holder;
+    startProgram(holder, options({"--repeat", "1", "--timeout", "500", "--format", "jsonl"}));
+    QByteArray held;
+    QTRY_VERIFY2_WITH_TIMEOUT((held += holder.readAllStandardOutput()).contains("\"SIM0000000\""),
+                              QByteArray(held + holder.readAllStandardError()).constData(), 20000);
+    const Outcome second = run(options({"--timeout", "300"}));
+    QCOMPARE(second.exitCode, 3);
+    QCOMPARE(second.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port 44444 "
+                                    "is taken on every IPv4 address of this machine "
+                                    "(2 addresses)\n"));
+    ::kill(pid_t(holder.processId()), SIGTERM);
+    QVERIFY(holder.waitForFinished(runLimitMs));
+    QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(holder.exitCode(), 0);
+}
+
+void TestCliProgram::timeoutIsTheReceiveWindow()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(late, lab, 1, options({"--delay", "2000", "--device", "LATE000001"}));
+
+    // The answer comes 2 s after the request: after a 500 ms window, within a 20 s one.
+    const Outcome shortWindow = run(options({"--timeout", "500", "--format", "jsonl"}));
+    QCOMPARE(shortWindow.exitCode, 1);
+    QCOMPARE(shortWindow.out, QByteArray());
+    const Outcome longWindow =
+        run(options({"--timeout", "20000", "--format", "jsonl", "--count", "1"}));
+    QCOMPARE(longWindow.exitCode, 0);
+    QCOMPARE(countOf(longWindow.out, "\"LATE000001\""), 1);
+}
+
+void TestCliProgram::countStopsEarly()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(simulator, lab, 1, options({"--devices", "5"}));
+
+    const Outcome outcome =
+        run(options({"--timeout", "60000", "--count", "2", "--format", "jsonl"}));
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out.count('\n'), 2);
+    // Stopped on the second device, not at the end of the minute's window.
+    QVERIFY2(outcome.elapsedMs < 30000, qPrintable(QString::number(outcome.elapsedMs)));
+}
+
+void TestCliProgram::interfaceSearchesOnlyThatLan()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(first, lab, 1, options({"--log", "--device", "FIRST00001"}));
+    START_SIMULATOR(second, lab, 2, options({"--log", "--device", "SECOND0001"}));
+
+    const Outcome outcome =
+        run(options({"--interface", "lan2h", "--timeout", "1000", "--format", "jsonl"}));
+    QCOMPARE(outcome.exitCode, 0);
+    QVector<Printed> devices;
+    QVERIFY(parse(QStringLiteral("jsonl"), outcome.out, &devices));
+    QCOMPARE(serialsOf(devices), options({"SECOND0001"}));
+    QCOMPARE(
+        requestsSeen(second),
+        QStringList{
+            QStringLiteral("%1:44444 to 255.255.255.255 (6 bytes)").arg(NetLab::hostAddress(2))});
+    QVERIFY(requestsSeen(first).isEmpty());
+
+    // Repeated, the option adds interfaces.
+    const Outcome both = run(options({"--interface", "lan1h", "--interface", "lan2h", "--timeout",
+                                      "1000", "--format", "jsonl"}));
+    QVERIFY(parse(QStringLiteral("jsonl"), both.out, &devices));
+    QCOMPARE(devices.size(), 2);
+    QCOMPARE(requestsSeen(first).size(), 1);
+    QCOMPARE(requestsSeen(second).size(), 2);
+}
+
+void TestCliProgram::repeatPrintsLaterDeviceOnce()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(first, lab, 1, options({"--device", "EARLY00001", "--device", "BOTH000001"}));
+
+    QProcess program;
+    startProgram(program, options({"--repeat", "1", "--timeout", "700", "--format", "jsonl"}));
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).count('\n') == 2, 20000);
+
+    // A device on the second LAN appears later, beside one already printed from the first.
+    START_SIMULATOR(second, lab, 2,
+                    options({"--log", "--device", "LATER00001", "--device", "BOTH000001"}));
+    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("LATER00001"),
+                             20000);
+    // Three more searches, each hearing all three devices again.
+    const int heard = requestsSeen(second).size();
+    QTRY_VERIFY_WITH_TIMEOUT(requestsSeen(second).size() >= heard + 3, 20000);
+    QTest::qWait(1000);
+
+    QVERIFY(program.state() == QProcess::Running);
+    ::kill(pid_t(program.processId()), SIGINT);
+    QVERIFY(program.waitForFinished(runLimitMs));
+    out += program.readAllStandardOutput();
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    QVector<Printed> devices;
+    QVERIFY2(parse(QStringLiteral("jsonl"), out, &devices), out.constData());
+    QStringList serials = serialsOf(devices);
+    QCOMPARE(serials.mid(2), options({"LATER00001"}));
+    serials.sort();
+    QCOMPARE(serials, options({"BOTH000001", "EARLY00001", "LATER00001"}));
+}
+
+void TestCliProgram::interruptClosesJson()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(simulator, lab, 1, options({"--devices", "2"}));
+
+    for (const bool withDevices : {true, false}) {
+        QProcess program;
+        const QStringList interface {
+            QStringLiteral("--interface"), interfaceOf(withDevices ? 1 : 2)
+        };
+        startProgram(program, options({"--timeout", "60000", "--format", "json"}) + interface);
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).count("\"serial\"") ==
+                                         (withDevices ? 2 : 0) &&
+                                     out.startsWith('['),
+                                 20000);
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(pid_t(program.processId()), SIGINT);
+        QVERIFY(program.waitForFinished(runLimitMs));
+        QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+        out += program.readAllStandardOutput();
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), withDevices ? 0 : 1);
+
+        QVector<Printed> devices;
+        QVERIFY2(parse(QStringLiteral("json"), out, &devices), out.constData());
+        QCOMPARE(devices.size(), withDevices ? 2 : 0);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCliProgram)
+#include "tst_cliprogram.moc"

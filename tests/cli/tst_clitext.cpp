@@ -1,0 +1,338 @@
+#include "clioptions.h"
+#include "devicerecord.h"
+#include "devicetext.h"
+#include "devicewriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+Q_DECLARE_METATYPE(OutputFormat)
+
+namespace {
+
+// Every code unit an answer can put into a record: bytes 0x00 to 0x7f as they are, bytes 0x80
+// to 0xff widened with their sign.
+QString everyAnswerCodeUnit()
+{
+    QString text;
+    for (int byte = 0; byte < 256; ++byte)
+        text += QChar(ushort(qint16(qint8(quint8(byte)))));
+    return text;
+}
+
+DeviceRecord record(const QString &serial, const QString &ip = QStringLiteral("10.1.0.2"))
+{
+    DeviceRecord result;
+    result.serialNumber = serial;
+    result.ipAddress = ip;
+    result.macAddress = QStringLiteral("aa:bb:cc:dd:ee:01");
+    result.interfaceName = QStringLiteral("eth0");
+    result.localAddress = QHostAddress(QStringLiteral("10.1.0.1"));
+    result.prefixLength = 24;
+    return result;
+}
+
+QString run(OutputFormat format, const QList<DeviceRecord> &records)
+{
+    DeviceWriter writer(format);
+    QString text = writer.begin();
+    for (const DeviceRecord &device : records)
+        text += writer.device(device);
+    return text + writer.end();
+}
+
+} // namespace
+
+class TestCliText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void defaults();
+    void everyOption();
+    void helpAndVersion();
+    void usageErrors_data();
+    void usageErrors();
+    void unknownInterface();
+
+    void jsonEscapes_data();
+    void jsonEscapes();
+    void jsonParsesBackEveryCodeUnit();
+    void terminalEscapes_data();
+    void terminalEscapes();
+    void terminalTextIsInert();
+
+    void table();
+    void csv();
+    void json_data();
+    void json();
+};
+
+void TestCliText::defaults()
+{
+    CliOptions options;
+    options.count = 7;
+    QString error;
+    QVERIFY(parseCliOptions({}, &options, &error));
+    QCOMPARE(options.format, OutputFormat::Table);
+    QCOMPARE(options.timeoutMs, 5000);
+    QCOMPARE(options.count, 0);
+    QVERIFY(options.interfaces.isEmpty());
+    QCOMPARE(options.repeatSeconds, 0);
+    QVERIFY(!options.help && !options.version);
+}
+
+void TestCliText::everyOption()
+{
+    CliOptions options;
+    QString error;
+    QVERIFY2(
+        parseCliOptions({QStringLiteral("--format"), QStringLiteral("csv"),
+                         QStringLiteral("--timeout=250"), QStringLiteral("--count"),
+                         QStringLiteral("3"), QStringLiteral("--interface"), QStringLiteral("eth0"),
+                         QStringLiteral("--interface=lan 2"), QStringLiteral("--repeat"),
+                         QStringLiteral("2147483"), QStringLiteral("--format=jsonl")},
+                        &options, &error),
+        qPrintable(error));
+    // The last --format counts; --interface adds up.
+    QCOMPARE(options.format, OutputFormat::JsonLines);
+    QCOMPARE(options.timeoutMs, 250);
+    QCOMPARE(options.count, 3);
+    QCOMPARE(options.interfaces, QStringList({QStringLiteral("eth0"), QStringLiteral("lan 2")}));
+    QCOMPARE(options.repeatSeconds, 2147483);
+
+    QVERIFY(parseCliOptions({QStringLiteral("--format"), QStringLiteral("json"),
+                             QStringLiteral("--timeout"), QStringLiteral("2147483647")},
+                            &options, &error));
+    QCOMPARE(options.format, OutputFormat::Json);
+    QCOMPARE(options.timeoutMs, 2147483647);
+    QVERIFY(parseCliOptions({QStringLiteral("--format=table")}, &options, &error));
+    QCOMPARE(options.format, OutputFormat::Table);
+}
+
+void TestCliText::helpAndVersion()
+{
+    CliOptions options;
+    QString error;
+    QVERIFY(
+        parseCliOptions({QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--help")},
+                        &options, &error));
+    QVERIFY(options.help);
+    QVERIFY(parseCliOptions({QStringLiteral("-h")}, &options, &error));
+    QVERIFY(options.help);
+    QVERIFY(parseCliOptions({QStringLiteral("--version")}, &options, &error));
+    QVERIFY(options.version && !options.help);
+}
+
+void TestCliText::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+
+    const auto row = [](const char *name, QStringList arguments, const char *error) {
+        QTest::newRow(name) << arguments << QString::fromUtf8(error);
+    };
+    row("unknown option", {QStringLiteral("--verbose")}, "unknown option --verbose");
+    row("unknown with value", {QStringLiteral("--colour=red")}, "unknown option --colour");
+    row("unknown short option", {QStringLiteral("-x")}, "unknown option -x");
+    row("positional", {QStringLiteral("eth0")}, "unexpected argument \"eth0\"");
+    row("lone dash", {QStringLiteral("-")}, "unexpected argument \"-\"");
+    row("missing value", {QStringLiteral("--timeout")}, "--timeout needs a value");
+    row("flag with value", {QStringLiteral("--version=2")}, "--version takes no value");
+    row("unknown format", {QStringLiteral("--format"), QStringLiteral("xml")},
+        "--format is table, csv, json or jsonl, not \"xml\"");
+    row("empty format", {QStringLiteral("--format=")},
+        "--format is table, csv, json or jsonl, not \"\"");
+    row("empty interface", {QStringLiteral("--interface=")}, "--interface needs a name");
+    const char *const range = "--timeout needs a whole number from 1 to 2147483647, not ";
+    for (const char *bad : {"abc", "0", "-5", "+5", " 5", "5 ", "5.0", "1e3", "0x10", "2147483648",
+                            "99999999999", ""})
+        row(qPrintable(QStringLiteral("timeout \"%1\"").arg(QLatin1String(bad))),
+            {QStringLiteral("--timeout"), QLatin1String(bad)},
+            qPrintable(QLatin1String(range) + QLatin1Char('"') + QLatin1String(bad) +
+                       QLatin1Char('"')));
+    row("count 0", {QStringLiteral("--count"), QStringLiteral("0")},
+        "--count needs a whole number from 1 to 2147483647, not \"0\"");
+    row("repeat 0", {QStringLiteral("--repeat=0")},
+        "--repeat needs a whole number from 1 to 2147483, not \"0\"");
+    // Seconds that would overflow the timer's milliseconds.
+    row("repeat too long", {QStringLiteral("--repeat=2147484")},
+        "--repeat needs a whole number from 1 to 2147483, not \"2147484\"");
+    // A value that looks like an option is still the value.
+    row("option as value", {QStringLiteral("--count"), QStringLiteral("--help")},
+        "--count needs a whole number from 1 to 2147483647, not \"--help\"");
+}
+
+void TestCliText::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    CliOptions options;
+    QString actual;
+    QVERIFY(!parseCliOptions(arguments, &options, &actual));
+    QCOMPARE(actual, error);
+}
+
+void TestCliText::unknownInterface()
+{
+    const QStringList available{QStringLiteral("lo"), QStringLiteral("eth0")};
+    QCOMPARE(firstUnknownInterface({}, available), QString());
+    QCOMPARE(firstUnknownInterface({QStringLiteral("eth0"), QStringLiteral("lo")}, available),
+             QString());
+    QCOMPARE(
+        firstUnknownInterface(
+            {QStringLiteral("eth0"), QStringLiteral("eth1"), QStringLiteral("wlan0")}, available),
+        QStringLiteral("eth1"));
+    // Names are exact.
+    QCOMPARE(firstUnknownInterface({QStringLiteral("ETH0")}, available), QStringLiteral("ETH0"));
+}
+
+void TestCliText::jsonEscapes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << QStringLiteral("AB12 /:.-") << QStringLiteral("\"AB12 /:.-\"");
+    QTest::newRow("empty") << QString() << QStringLiteral("\"\"");
+    QTest::newRow("quote and backslash")
+        << QStringLiteral("a\"b\\c") << QStringLiteral("\"a\\\"b\\\\c\"");
+    QTest::newRow("short escapes")
+        << QStringLiteral("\b\f\n\r\t") << QStringLiteral("\"\\b\\f\\n\\r\\t\"");
+    QTest::newRow("other controls")
+        << QString(QChar(0)) + QChar(1) + QChar(0x1b) + QChar(0x1f) + QChar(0x7f)
+        << QStringLiteral("\"\\u0000\\u0001\\u001b\\u001f\\u007f\"");
+    QTest::newRow("answer bytes above 0x7f")
+        << QString(QChar(0xff80)) + QChar(0xffe9) + QChar(0xffff)
+        << QStringLiteral("\"\\uff80\\uffe9\\uffff\"");
+    QTest::newRow("letters beyond ASCII")
+        << QString::fromUtf8("é€") << QStringLiteral("\"\\u00e9\\u20ac\"");
+    QTest::newRow("surrogate pair")
+        << QString::fromUtf8("\xf0\x9f\x98\x80") << QStringLiteral("\"\\ud83d\\ude00\"");
+}
+
+void TestCliText::jsonEscapes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(jsonString(text), expected);
+}
+
+void TestCliText::jsonParsesBackEveryCodeUnit()
+{
+    const QString all = everyAnswerCodeUnit();
+    const QString json = QLatin1Char('[') + jsonString(all) + QLatin1Char(']');
+    for (const QChar c : json)
+        QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7f,
+                 qPrintable(QString::number(c.unicode())));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(document.array().at(0).toString(), all);
+}
+
+void TestCliText::terminalEscapes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << QStringLiteral("AB12345678") << QStringLiteral("AB12345678");
+    QTest::newRow("colour change")
+        << QChar(0x1b) + QStringLiteral("[31mRED") << QStringLiteral("\\x1b[31mRED");
+    QTest::newRow("cursor and line controls")
+        << QString(QChar(0)) + QChar(8) + QChar(9) + QChar(10) + QChar(13) + QChar(0x7f)
+        << QStringLiteral("\\x00\\x08\\x09\\x0a\\x0d\\x7f");
+    QTest::newRow("C1 controls") << QString(QChar(0x85)) + QChar(0x9b) + QChar(0x9f)
+                                 << QStringLiteral("\\x85\\x9b\\x9f");
+    QTest::newRow("answer bytes above 0x7f as bytes")
+        << QString(QChar(0xff80)) + QChar(0xff9b) + QChar(0xffe9) + QChar(0xffff)
+        << QStringLiteral("\\x80\\x9b\\xe9\\xff");
+    QTest::newRow("backslash doubled, so escapes cannot be forged")
+        << QStringLiteral("\\x1b") << QStringLiteral("\\\\x1b");
+    QTest::newRow("letters from an interface name stay")
+        << QString::fromUtf8("sieć0") << QString::fromUtf8("sieć0");
+}
+
+void TestCliText::terminalEscapes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(terminalText(text), expected);
+}
+
+void TestCliText::terminalTextIsInert()
+{
+    const QString shown = terminalText(everyAnswerCodeUnit());
+    for (const QChar c : shown)
+        QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7f,
+                 qPrintable(QString::number(c.unicode())));
+    // Printable ASCII is shown as it is.
+    QVERIFY(shown.contains(QLatin1String(
+        " !\"#$%&'()*+,-./"
+        "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\\\]^_`abcdefghijklmnopqrstuvwxyz{|}~")));
+}
+
+void TestCliText::table()
+{
+    DeviceRecord odd =
+        record(QChar(0x1b) + QStringLiteral("[2J12345"), QStringLiteral("10.1.0.200"));
+    odd.interfaceName = QStringLiteral("lan2");
+    const QStringList lines = run(OutputFormat::Table, {record(QStringLiteral("AB12345678")), odd})
+                                  .split(QLatin1Char('\n'));
+    QCOMPARE(
+        lines,
+        QStringList({QStringLiteral("SERIAL      IP               MAC                INTERFACE"),
+                     QStringLiteral("AB12345678  10.1.0.2         aa:bb:cc:dd:ee:01  eth0"),
+                     QStringLiteral("\\x1b[2J12345  10.1.0.200       aa:bb:cc:dd:ee:01  lan2"),
+                     QString()}));
+    QCOMPARE(run(OutputFormat::Table, {}), lines.first() + QLatin1Char('\n'));
+}
+
+void TestCliText::csv()
+{
+    DeviceRecord guarded = record(QStringLiteral("=1+2,\"x\"\n"));
+    guarded.macAddress = QStringLiteral("-aa:bb");
+    QCOMPARE(run(OutputFormat::Csv, {record(QStringLiteral("AB12345678")), guarded}),
+             QStringLiteral("SERIAL,IP,MAC,INTERFACE\r\n"
+                            "AB12345678,10.1.0.2,aa:bb:cc:dd:ee:01,eth0\r\n"
+                            "\"'=1+2,\"\"x\"\"\n\",10.1.0.2,'-aa:bb,eth0\r\n"));
+    QCOMPARE(run(OutputFormat::Csv, {}), QStringLiteral("SERIAL,IP,MAC,INTERFACE\r\n"));
+}
+
+void TestCliText::json_data()
+{
+    QTest::addColumn<int>("devices");
+    QTest::newRow("none") << 0;
+    QTest::newRow("one") << 1;
+    QTest::newRow("three") << 3;
+}
+
+void TestCliText::json()
+{
+    QFETCH(int, devices);
+    QList<DeviceRecord> records;
+    for (int n = 0; n < devices; ++n)
+        records.append(
+            record(QStringLiteral("SER\"\\%1").arg(n), QStringLiteral("10.1.0.%1").arg(n + 2)));
+    const QString text = run(OutputFormat::Json, records);
+    QVERIFY(text.endsWith(QLatin1String("]\n")));
+    QJsonParseError error{};
+    const QJsonArray array = QJsonDocument::fromJson(text.toUtf8(), &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(array.size(), devices);
+    for (int n = 0; n < devices; ++n) {
+        const QJsonObject object = array.at(n).toObject();
+        QCOMPARE(object.keys(), QStringList({QStringLiteral("interface"), QStringLiteral("ip"),
+                                             QStringLiteral("mac"), QStringLiteral("network"),
+                                             QStringLiteral("serial")}));
+        QCOMPARE(object.value(QStringLiteral("serial")).toString(), records.at(n).serialNumber);
+        QCOMPARE(object.value(QStringLiteral("ip")).toString(), records.at(n).ipAddress);
+        QCOMPARE(object.value(QStringLiteral("mac")).toString(), records.at(n).macAddress);
+        QCOMPARE(object.value(QStringLiteral("interface")).toString(), QStringLiteral("eth0"));
+        QCOMPARE(object.value(QStringLiteral("network")).toString(), QStringLiteral("10.1.0.1/24"));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestCliText)
+#include "tst_clitext.moc"
