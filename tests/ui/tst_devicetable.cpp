@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "urlcatcher.h"
 #include "windowparts.h"
 
 #include <QDesktopServices>
@@ -71,20 +72,6 @@ QPoint cellCentre(QTableWidget *table, int row, int column)
 }
 
 } // namespace
-
-// Receives what the window hands to the desktop's browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
 
 class TestDeviceTable : public QObject
 {

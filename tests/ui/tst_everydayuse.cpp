@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "urlcatcher.h"
 #include "windowparts.h"
 
 #include <csignal>
@@ -133,20 +134,6 @@ bool writeFile(const QString &path, const QByteArray &data)
 }
 
 } // namespace
-
-// Receives what the window hands to the desktop's browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
 
 // The window with its save dialog and message box replaced: the test names the file, and
 // collects the messages.
