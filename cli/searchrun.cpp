@@ -15,8 +15,8 @@ SearchRun::SearchRun(const CliOptions &options, std::FILE *out, QObject *parent)
 bool SearchRun::start(QString *error)
 {
     search = new DeviceSearch(options.interfaces, this);
-    // The sockets are bound when the search is made; a search would send even from a socket
-    // that failed, so look before it starts.
+    // The sockets are bound when the search is made: with none bound there is nothing to
+    // search with, which the caller reports apart from finding nothing.
     if (search->boundSocketCount() == 0) {
         const QString where =
             options.interfaces.isEmpty()
