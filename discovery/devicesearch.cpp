@@ -189,11 +189,14 @@ void DeviceSearch::receive()
                 moreWaiting = true;
                 break;
             }
-            const int chunkRead = readDatagramsDirectly(*socket, chunk, batchPerSocket - read);
+            const int wanted = qMin(DatagramChunk::capacity, batchPerSocket - read);
+            const int chunkRead = readDatagramsDirectly(*socket, chunk, wanted);
             for (int i = 0; i < chunkRead; ++i)
                 take(endpoint, chunk.data[i], chunk.sizes[i], chunk.senders[i]);
             read += chunkRead;
-            if (chunkRead > 0)
+            // A short chunk found the socket empty; the socket object's read confirms that, or
+            // takes what came meanwhile.
+            if (chunkRead == wanted)
                 continue;
             const qint64 size =
                 socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize, &sender);
