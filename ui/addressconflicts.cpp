@@ -2,20 +2,21 @@
 
 QVector<int> AddressConflicts::add(const QString &address, int row)
 {
-    QVector<int> &rows = rowsByAddress[address];
-    rows.append(row);
-    if (rows.size() < 2)
+    Listed &listed = byAddress[address];
+    if (++listed.count == 1) {
+        listed.firstRow = row;
         return {};
-    // The rows that were listed before are new to the conflict only when this is the second.
-    return rows.size() == 2 ? rows : QVector<int>{row};
+    }
+    // The row listed first is new to the conflict only when this is the second.
+    return listed.count == 2 ? QVector<int>{listed.firstRow, row} : QVector<int>{row};
 }
 
 bool AddressConflicts::isConflict(const QString &address) const
 {
-    return rowsByAddress.value(address).size() > 1;
+    return byAddress.value(address).count > 1;
 }
 
 void AddressConflicts::clear()
 {
-    rowsByAddress.clear();
+    byAddress.clear();
 }

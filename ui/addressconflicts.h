@@ -17,5 +17,11 @@ public:
     void clear();
 
 private:
-    QHash<QString, QVector<int>> rowsByAddress;
+    // Only the first row of an address is ever named again, when a second joins it.
+    struct Listed
+    {
+        int firstRow = -1;
+        int count = 0;
+    };
+    QHash<QString, Listed> byAddress;
 };

@@ -283,11 +283,10 @@ void MainWindow::listNewDevices()
         address.prefixLength = device.prefixLength;
         address.wrongNetwork = !isInNetwork(lastAddress, device.localAddress, device.prefixLength);
         rowAddresses.append(address);
-        const QVector<int> conflicting = conflicts.add(device.ipAddress, index);
-        for (int row : conflicting)
-            rowAddresses[row].conflict = true;
         // Rows listed earlier are marked again when they have just become part of a conflict.
+        const QVector<int> conflicting = conflicts.add(device.ipAddress, index);
         for (int row : conflicting) {
+            rowAddresses[row].conflict = true;
             if (row < shown)
                 markRow(row);
         }

@@ -95,12 +95,15 @@ FloodMix floodMix(const QString &text)
 QList<DeviceSimulator::Device> devices(const QCommandLineParser &parser)
 {
     QList<DeviceSimulator::Device> result;
+    // The MAC after the comma of a device's text, or a generated one.
+    const auto add = [&result](const QByteArray &serial, const QString &text, int comma) {
+        const quint32 n = static_cast<quint32>(result.size());
+        result.append({serial, comma < 0 ? generatedMac(n) : text.mid(comma + 1).toLatin1()});
+    };
     const QStringList given = parser.values(QStringLiteral("device"));
     for (const QString &text : given) {
         const int comma = text.indexOf(QLatin1Char(','));
-        const QByteArray serial = text.left(comma < 0 ? text.size() : comma).toLatin1();
-        const quint32 n = static_cast<quint32>(result.size());
-        result.append({serial, comma < 0 ? generatedMac(n) : text.mid(comma + 1).toLatin1()});
+        add(text.left(comma < 0 ? text.size() : comma).toLatin1(), text, comma);
     }
     // Serials of any bytes, control characters and bytes above 0x7f included.
     const QStringList hexGiven = parser.values(QStringLiteral("device-hex"));
@@ -111,8 +114,7 @@ QList<DeviceSimulator::Device> devices(const QCommandLineParser &parser)
         if (hex.isEmpty() || serial.toHex() != hex.toLatin1().toLower())
             fail(QStringLiteral("--device-hex needs the serial's bytes in hexadecimal: %1")
                      .arg(text));
-        const quint32 n = static_cast<quint32>(result.size());
-        result.append({serial, comma < 0 ? generatedMac(n) : text.mid(comma + 1).toLatin1()});
+        add(serial, text, comma);
     }
     const quint64 generated = parser.isSet(QStringLiteral("devices"))
                                   ? number(parser, QStringLiteral("devices"), 1000000)
