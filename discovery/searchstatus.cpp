@@ -15,6 +15,7 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
                            const FirewallState &firewall)
 {
     QStringList notes;
+    bool nobodyAnswered = false;
 
     if (!report.bindErrors.isEmpty()) {
         if (report.portInUseEverywhere())
@@ -34,8 +35,8 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
     const bool ended = !searching || nothingSent;
     const bool noNetwork = ended && found == 0 && report.noNetwork();
     if (noNetwork)
-        notes << tr("This computer has no network connection, only its own loopback address. "
-                    "Connect it to the devices' network and press Refresh.");
+        notes << tr("This computer has no network connection, only its own loopback address: "
+                    "connect it to the devices' network.");
 
     if (!report.sendErrors.isEmpty()) {
         notes << tr("The request could not be sent from:");
@@ -80,6 +81,10 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
         lineText = tr("No devices in time: press Refresh");
     } else {
         lineText = tr("No devices: check cable, power, network");
+        nobodyAnswered = true;
+    }
+    causeLines = notes;
+    if (nobodyAnswered) {
         // The line has room for a short hint only; the tooltip says it in full.
         notes << tr("No device answered. Check the cable and the device's power, and that the "
                     "device is on the same network as this computer.");
@@ -95,6 +100,11 @@ QString SearchStatus::line() const
 QString SearchStatus::toolTip() const
 {
     return toolTipText;
+}
+
+QStringList SearchStatus::causes() const
+{
+    return causeLines;
 }
 
 QStringList SearchStatus::addressLines(const QList<SearchReport::AddressError> &errors)

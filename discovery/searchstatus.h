@@ -20,11 +20,14 @@ public:
 
     QString line() const;
     QString toolTip() const;
+    // The tooltip's lines without the general hint for a search that nobody answered.
+    QStringList causes() const;
 
 private:
     static QStringList addressLines(const QList<SearchReport::AddressError> &errors);
     static QStringList unreadableLines(const SearchReport &report);
 
     QString lineText;
+    QStringList causeLines;
     QString toolTipText;
 };

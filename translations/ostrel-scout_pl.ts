@@ -178,8 +178,8 @@
         <translation>Wyszukiwanie odbyło się bez tych adresów:</translation>
     </message>
     <message>
-        <source>This computer has no network connection, only its own loopback address. Connect it to the devices&apos; network and press Refresh.</source>
-        <translation>Ten komputer nie ma połączenia z siecią, ma tylko własny adres pętli zwrotnej. Podłącz go do sieci urządzeń i naciśnij Odśwież.</translation>
+        <source>This computer has no network connection, only its own loopback address: connect it to the devices&apos; network.</source>
+        <translation>Ten komputer nie ma połączenia z siecią, ma tylko własny adres pętli zwrotnej: podłącz go do sieci urządzeń.</translation>
     </message>
     <message>
         <source>The request could not be sent from:</source>
