@@ -65,6 +65,10 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             options->version = true;
             continue;
         }
+        if (argument == QLatin1String("--verbose") || argument == QLatin1String("-v")) {
+            options->verbose = true;
+            continue;
+        }
         if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
             *error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
             return false;
@@ -72,7 +76,8 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
 
         const int equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
-        if (name == QLatin1String("--help") || name == QLatin1String("--version")) {
+        if (name == QLatin1String("--help") || name == QLatin1String("--version") ||
+            name == QLatin1String("--verbose")) {
             *error = QStringLiteral("%1 takes no value").arg(name);
             return false;
         }
@@ -128,7 +133,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: ostrel-scout-cli [--format table|csv|json|jsonl] [--timeout MS] [--count N]\n"
-        "                        [--interface NAME]... [--repeat SECONDS]\n"
+        "                        [--interface NAME]... [--repeat SECONDS] [--verbose]\n"
         "       ostrel-scout-cli --help | --version\n");
 }
 
@@ -150,11 +155,17 @@ Options:
   --interface NAME   search only from the addresses of interface NAME; repeatable
   --repeat SECONDS   search again every SECONDS seconds until interrupted, printing only
                      devices not printed before
+  -v, --verbose      tell on standard error what the search does: every address searched,
+                     every request sent, every unreadable or repeated answer, and why the
+                     search ended
   --help             show this help and exit
   --version          show the version and exit
 
 In the table, control characters and bytes 0x80-0xff of a device's texts are shown as \xNN
 and a backslash as \\.
+
+When no device is listed, one line on standard error names the causes seen on this machine
+(port in use, no network, requests not sent, unreadable answers, an active firewall).
 
 Exit status: 0 when at least one device was listed, 1 when none answered, 2 for a usage
 error, 3 when no socket could be opened on port 44444.

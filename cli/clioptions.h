@@ -18,6 +18,8 @@ struct CliOptions
     QStringList interfaces;
     // 0: one search only.
     int repeatSeconds = 0;
+    // What the search does, on standard error.
+    bool verbose = false;
     bool help = false;
     bool version = false;
 };

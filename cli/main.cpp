@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QNetworkInterface>
 
 namespace {
@@ -18,6 +19,34 @@ void print(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+// --verbose: the search's own log, and nothing else, becomes lines on standard error.
+QtMessageHandler defaultHandler = nullptr;
+QLoggingCategory::CategoryFilter defaultFilter = nullptr;
+
+bool isSearchLog(const char *category)
+{
+    return category && qstrcmp(category, "ostrel.discovery") == 0;
+}
+
+void verboseFilter(QLoggingCategory *category)
+{
+    defaultFilter(category);
+    if (isSearchLog(category->categoryName())) {
+        category->setEnabled(QtDebugMsg, true);
+        category->setEnabled(QtInfoMsg, true);
+    }
+}
+
+void verboseHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!isSearchLog(context.category)) {
+        defaultHandler(type, context, message);
+        return;
+    }
+    print(stderr, QStringLiteral("ostrel-scout-cli: ") + message + QLatin1Char('\n'));
+    std::fflush(stderr);
 }
 
 int usage(const QString &error)
@@ -53,9 +82,14 @@ int main(int argc, char *argv[])
     if (!unknown.isEmpty())
         return usage(QStringLiteral("no network interface named \"%1\"").arg(unknown));
 
+    if (options.verbose) {
+        defaultHandler = qInstallMessageHandler(verboseHandler);
+        defaultFilter = QLoggingCategory::installFilter(verboseFilter);
+    }
+
     InterruptNotifier interrupts;
-    SearchRun run(options, stdout);
-    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &run, &SearchRun::finish);
+    SearchRun run(options, stdout, stderr);
+    QObject::connect(&interrupts, &InterruptNotifier::interrupted, &run, &SearchRun::interrupt);
     QObject::connect(&run, &SearchRun::done, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!run.start(&error)) {
         print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(error));

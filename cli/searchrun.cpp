@@ -2,13 +2,17 @@
 
 #include "devicesearch.h"
 #include "discoverydatagram.h"
+#include "discoverylog.h"
+#include "firewallcheck.h"
+#include "searchstatus.h"
 
 #include <QTimer>
 
-SearchRun::SearchRun(const CliOptions &options, std::FILE *out, QObject *parent)
+SearchRun::SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, QObject *parent)
     : QObject(parent)
     , options(options)
     , out(out)
+    , err(err)
     , writer(options.format)
 {}
 
@@ -46,6 +50,13 @@ bool SearchRun::start(QString *error)
     return true;
 }
 
+void SearchRun::interrupt()
+{
+    if (!finished)
+        qCInfo(lcDiscovery, "search ended: interrupted");
+    finish();
+}
+
 void SearchRun::finish()
 {
     if (finished)
@@ -56,6 +67,16 @@ void SearchRun::finish()
     if (search)
         search->stop();
     write(writer.end());
+    if (printedSerials.isEmpty() && search) {
+        // The same causes as the window's status line; only the details, not the general hint.
+        const SearchStatus status(false, 0, search->report(), activeFirewall());
+        QString text = QStringLiteral("ostrel-scout-cli: ") + status.line();
+        if (!status.causes().isEmpty())
+            text +=
+                QLatin1String(" (") + status.causes().join(QLatin1String("; ")) + QLatin1Char(')');
+        const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
+    }
     emit done();
 }
 
@@ -72,8 +93,11 @@ void SearchRun::deviceFound()
         return;
     printedSerials.insert(record.serialNumber);
     write(writer.device(record));
-    if (options.count > 0 && printedSerials.size() >= options.count)
+    if (options.count > 0 && printedSerials.size() >= options.count) {
+        qCInfo(lcDiscovery, "search ended: as many devices listed as asked for (%d)",
+               int(printedSerials.size()));
         finish();
+    }
 }
 
 void SearchRun::searchFinished()

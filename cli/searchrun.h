@@ -11,19 +11,20 @@ class DeviceSearch;
 class QTimer;
 
 // One run of the program: the searches the options ask for, each device written to out as it
-// is listed, once per serial number over the whole run, and the output closed at the end.
+// is listed, once per serial number over the whole run, and the output closed at the end. A run
+// that lists nothing says why on err, in one line.
 class SearchRun : public QObject
 {
     Q_OBJECT
 
 public:
-    SearchRun(const CliOptions &options, std::FILE *out, QObject *parent = nullptr);
+    SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, QObject *parent = nullptr);
 
     // Opens the sockets and starts the first search. False, with nothing written and nothing
     // sent, when no socket could be bound; error says why.
     bool start(QString *error);
     // Ends the run at once (Ctrl+C): closes the output and emits done().
-    void finish();
+    void interrupt();
     // 0 when a device was listed, 1 when none.
     int exitStatus() const;
 
@@ -33,10 +34,12 @@ signals:
 private:
     void deviceFound();
     void searchFinished();
+    void finish();
     void write(const QString &text);
 
     const CliOptions options;
     std::FILE *const out;
+    std::FILE *const err;
     DeviceWriter writer;
     DeviceSearch *search = nullptr;
     QTimer *repeatTimer = nullptr;

@@ -45,18 +45,23 @@ QProcessEnvironment headlessEnvironment()
     return environment;
 }
 
-void startProgram(QProcess &process, const QStringList &arguments)
+void startProgram(QProcess &process, const QStringList &arguments, const QStringList &wrapper = {})
 {
     process.setProcessEnvironment(headlessEnvironment());
-    process.start(QStringLiteral(SCOUT_CLI), arguments);
+    if (wrapper.isEmpty())
+        process.start(QStringLiteral(SCOUT_CLI), arguments);
+    else
+        process.start(wrapper.first(),
+                      wrapper.mid(1) + QStringList{QStringLiteral(SCOUT_CLI)} + arguments);
 }
 
-Outcome run(const QStringList &arguments)
+// With a wrapper, the program runs as the wrapper's last arguments.
+Outcome run(const QStringList &arguments, const QStringList &wrapper = {})
 {
     QProcess process;
     QElapsedTimer clock;
     clock.start();
-    startProgram(process, arguments);
+    startProgram(process, arguments, wrapper);
     Outcome outcome;
     if (!process.waitForFinished(runLimitMs) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
@@ -209,6 +214,8 @@ private slots:
     void everyFormatOnTwoLans();
     void anyBytesInSerials();
     void noDeviceExitsOne();
+    void verboseTellsWhatTheSearchDid();
+    void noDeviceNamesActiveFirewall();
     void usageErrorsExitTwo_data();
     void usageErrorsExitTwo();
     void noSocketExitsThree();
@@ -359,7 +366,9 @@ void TestCliProgram::noDeviceExitsOne()
     const Outcome table = run(options({"--timeout", "800"}));
     QCOMPARE(table.exitCode, 1);
     QCOMPARE(table.out, QByteArray("SERIAL      IP               MAC                INTERFACE\n"));
-    QCOMPARE(table.err, QByteArray());
+    // Standard error names the cause, in one line.
+    QCOMPARE(table.err, QByteArray("ostrel-scout-cli: No devices: answers could not be read (1 "
+                                   "answer from 10.0.1.2 could not be read (wrong markers))\n"));
     const Outcome json = run(options({"--timeout", "800", "--format", "json"}));
     QCOMPARE(json.exitCode, 1);
     QCOMPARE(json.out, QByteArray("[]\n"));
@@ -369,12 +378,79 @@ void TestCliProgram::noDeviceExitsOne()
     QTRY_COMPARE(requestsSeen(simulator).size(), 3);
 }
 
+void TestCliProgram::verboseTellsWhatTheSearchDid()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 4);
+    START_SIMULATOR(repeating, lab, 1,
+                    {QStringLiteral("--device"), device("REPEAT0001", "aa:aa:aa:aa:aa:01"),
+                     QStringLiteral("--device"), device("REPEAT0001", "aa:aa:aa:aa:aa:02")});
+    START_SIMULATOR(longAnswers, lab, 2, options({"--size", "33", "--device", "LONG000001"}));
+    START_SIMULATOR(lowerCase, lab, 3, options({"--lowercase-marker", "--device", "LOWER00001"}));
+    Q_UNUSED(repeating)
+    Q_UNUSED(longAnswers)
+    Q_UNUSED(lowerCase)
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress(NetLab::hostAddress(4)), 44444));
+
+    const Outcome outcome = run(options({"-v", "--timeout", "1000", "--format", "csv"}));
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out.count('\n'), 2);
+    QStringList expected{
+        QStringLiteral("address 127.0.0.1 on lo: bound to port 44444"),
+        QStringLiteral("request sent from 127.0.0.1 on lo"),
+        QStringLiteral("address 10.0.4.1 on lan4h: port 44444 not bound: The bound address is "
+                       "already in use"),
+        QStringLiteral("unreadable datagram from 10.0.2.2: 33 bytes, wrong size"),
+        QStringLiteral("unreadable datagram from 10.0.3.2: 32 bytes, wrong markers"),
+        QStringLiteral("repeated answer of REPEAT0001 from 10.0.1.2"),
+        QStringLiteral("search ended: the receive window of 1000 ms is over; devices listed: 1")};
+    for (int lan = 1; lan <= 3; ++lan)
+        expected << QStringLiteral("address %1 on lan%2h: bound to port 44444")
+                        .arg(NetLab::hostAddress(lan))
+                        .arg(lan)
+                 << QStringLiteral("request sent from %1 on lan%2h")
+                        .arg(NetLab::hostAddress(lan))
+                        .arg(lan);
+    for (QString &line : expected)
+        line.prepend(QLatin1String("ostrel-scout-cli: "));
+    expected.sort();
+    QStringList lines = QString::fromUtf8(outcome.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.sort();
+    QCOMPARE(lines, expected);
+}
+
+void TestCliProgram::noDeviceNamesActiveFirewall()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    // The program sees a ufw configuration that says it is enabled, in a mount namespace of its
+    // own whose /etc holds nothing else.
+    const QStringList ufwEnabled{
+        QStringLiteral("unshare"),
+        QStringLiteral("-m"),
+        QStringLiteral("sh"),
+        QStringLiteral("-c"),
+        QStringLiteral("mount -t tmpfs tmpfs /etc && mkdir /etc/ufw && echo ENABLED=yes > "
+                       "/etc/ufw/ufw.conf && exec \"$@\""),
+        QStringLiteral("sh")};
+    const Outcome outcome = run(options({"--timeout", "300", "--format", "jsonl"}), ufwEnabled);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err,
+             QByteArray("ostrel-scout-cli: No devices: is a firewall blocking them? (ufw is "
+                        "active on this computer and may drop the devices' answers (UDP port "
+                        "44444). To let them in, run as administrator: ufw allow ostrel-scout)\n"));
+}
+
 void TestCliProgram::usageErrorsExitTwo_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("unknown option") << options({"--verbose"}) << "unknown option --verbose";
+    QTest::newRow("unknown option") << options({"--debug"}) << "unknown option --debug";
     QTest::newRow("bad number")
         << options({"--timeout", "5s"})
         << "--timeout needs a whole number from 1 to 2147483647, not \"5s\"";

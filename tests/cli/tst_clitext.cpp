@@ -123,7 +123,11 @@ void TestCliText::helpAndVersion()
     QVERIFY(parseCliOptions({QStringLiteral("-h")}, &options, &error));
     QVERIFY(options.help);
     QVERIFY(parseCliOptions({QStringLiteral("--version")}, &options, &error));
-    QVERIFY(options.version && !options.help);
+    QVERIFY(options.version && !options.help && !options.verbose);
+    QVERIFY(parseCliOptions({QStringLiteral("-v"), QStringLiteral("--count=1")}, &options, &error));
+    QVERIFY(options.verbose);
+    QVERIFY(parseCliOptions({QStringLiteral("--verbose")}, &options, &error));
+    QVERIFY(options.verbose);
 }
 
 void TestCliText::usageErrors_data()
@@ -134,13 +138,14 @@ void TestCliText::usageErrors_data()
     const auto row = [](const char *name, QStringList arguments, const char *error) {
         QTest::newRow(name) << arguments << QString::fromUtf8(error);
     };
-    row("unknown option", {QStringLiteral("--verbose")}, "unknown option --verbose");
+    row("unknown option", {QStringLiteral("--debug")}, "unknown option --debug");
     row("unknown with value", {QStringLiteral("--colour=red")}, "unknown option --colour");
     row("unknown short option", {QStringLiteral("-x")}, "unknown option -x");
     row("positional", {QStringLiteral("eth0")}, "unexpected argument \"eth0\"");
     row("lone dash", {QStringLiteral("-")}, "unexpected argument \"-\"");
     row("missing value", {QStringLiteral("--timeout")}, "--timeout needs a value");
     row("flag with value", {QStringLiteral("--version=2")}, "--version takes no value");
+    row("verbose with value", {QStringLiteral("--verbose=yes")}, "--verbose takes no value");
     row("unknown format", {QStringLiteral("--format"), QStringLiteral("xml")},
         "--format is table, csv, json or jsonl, not \"xml\"");
     row("empty format", {QStringLiteral("--format=")},
