@@ -34,7 +34,7 @@ DeviceSearch::DeviceSearch(const QStringList &interfaceNames, QObject *parent)
     updateSockets();
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] {
-        qCInfo(lcDiscovery, "search ended: the receive window of %d ms is over, %d devices listed",
+        qCInfo(lcDiscovery, "search ended: the receive window of %d ms is over; devices listed: %d",
                receiveWindowMs, int(devices.size()));
         stop();
     });
