@@ -500,8 +500,8 @@ void TestEverydayUse::statusLineThroughSearches()
                                    "No devices: check cable, power, network"),
                               7000);
     QVERIFY(status->toolTip().contains(text(polish, "kabel", "cable")));
-    answer("SN00000001", "127.0.0.5");
     QTest::mouseClick(refreshButton(window), Qt::LeftButton);
+    answer("SN00000001", "127.0.0.5");
     QTRY_COMPARE(table->rowCount(), 1);
     QVERIFY(status->toolTip().isEmpty());
 }
