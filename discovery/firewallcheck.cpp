@@ -12,7 +12,8 @@ bool ufwEnabled(const QDir &root)
     if (!conf.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
     // The file is small; a larger one is not ufw's.
-    const QString text = QString::fromUtf8(conf.read(64 * 1024));
+    constexpr qint64 maxSize = qint64(64) * 1024;
+    const QString text = QString::fromUtf8(conf.read(maxSize));
     static const QRegularExpression enabled(
         QStringLiteral("^\\s*ENABLED\\s*=\\s*[\"']?yes[\"']?\\s*$"),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
