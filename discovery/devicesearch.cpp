@@ -284,7 +284,8 @@ void DeviceSearch::receive()
 void DeviceSearch::take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp)
 {
     const int stored = qMin(size, DatagramChunk::datagramSize);
-    const QByteArray datagram = QByteArray::fromRawData(bytes, stored);
+    QByteArray &datagram = datagramView;
+    datagram.setRawData(bytes, static_cast<uint>(stored));
     if (size != discoveryAnswerSize || !isAnswer(datagram)) {
         // A request, ours or another searcher's, is no answer at all.
         if (receiving && datagram != discoveryRequest())

@@ -87,6 +87,8 @@ private:
     // What one pass read, before it is listed; kept to spare allocating it at every pass.
     std::vector<DeviceRecord> batch;
     DatagramChunk chunk;
+    // The datagram being checked, over the chunk's bytes; kept to spare a header per datagram.
+    QByteArray datagramView;
     // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
     QSet<QString> knownSerials;
     SearchReport searchReport;
