@@ -161,8 +161,8 @@ const SearchReport &DeviceSearch::report() const
 
 void DeviceSearch::updateSockets()
 {
-    // Sockets on addresses that are still there stay as they are, answers queued in them
-    // included; a socket whose bind failed gets another try.
+    // Sockets on addresses that are still there stay as they are; a socket whose bind failed
+    // gets another try.
     QList<Endpoint> previous;
     previous.swap(endpoints);
     searchReport.bindErrors.clear();

@@ -37,7 +37,7 @@ public:
     void start();
     // The receive window of the searches started from now on; 5000 ms unless set.
     void setReceiveWindow(int ms);
-    // Closes the receive window now; answers that come later wait for the next search.
+    // Closes the receive window now; answers that come later are only counted (report()).
     void stop();
     bool isReceiving() const;
 
