@@ -73,26 +73,27 @@ void TestSearchStatus::texts_data()
     QTest::addColumn<QStringList>("englishTip");
     QTest::addColumn<QStringList>("polishTip");
 
+    // The counts, in each of the three Polish plural forms.
     const Report plain = network();
-    QTest::newRow("searching") << true << 0 << plain << false << "Searching..."
-                               << "Szukanie..." << QStringList() << QStringList();
-    QTest::newRow("searching, 1") << true << 1 << plain << false << "Searching... 1 device found"
-                                  << "Szukanie... znaleziono 1 urządzenie" << QStringList()
-                                  << QStringList();
-    QTest::newRow("searching, 22")
-        << true << 22 << plain << false << "Searching... 22 devices found"
-        << "Szukanie... znaleziono 22 urządzenia" << QStringList() << QStringList();
-    QTest::newRow("searching, 5") << true << 5 << plain << false << "Searching... 5 devices found"
-                                  << "Szukanie... znaleziono 5 urządzeń" << QStringList()
-                                  << QStringList();
-    QTest::newRow("1") << false << 1 << plain << false << "1 device found"
-                       << "Znaleziono 1 urządzenie" << QStringList() << QStringList();
-    QTest::newRow("4") << false << 4 << plain << false << "4 devices found"
-                       << "Znaleziono 4 urządzenia" << QStringList() << QStringList();
-    QTest::newRow("12") << false << 12 << plain << false << "12 devices found"
-                        << "Znaleziono 12 urządzeń" << QStringList() << QStringList();
-    QTest::newRow("112") << false << 112 << plain << false << "112 devices found"
-                         << "Znaleziono 112 urządzeń" << QStringList() << QStringList();
+    const struct
+    {
+        bool searching;
+        int found;
+        const char *english;
+        const char *polish;
+    } counts[] = {
+        {true, 0, "Searching...", "Szukanie..."},
+        {true, 1, "Searching... 1 device found", "Szukanie... znaleziono 1 urządzenie"},
+        {true, 22, "Searching... 22 devices found", "Szukanie... znaleziono 22 urządzenia"},
+        {true, 5, "Searching... 5 devices found", "Szukanie... znaleziono 5 urządzeń"},
+        {false, 1, "1 device found", "Znaleziono 1 urządzenie"},
+        {false, 4, "4 devices found", "Znaleziono 4 urządzenia"},
+        {false, 112, "112 devices found", "Znaleziono 112 urządzeń"},
+    };
+    for (const auto &count : counts)
+        QTest::newRow(count.english)
+            << count.searching << count.found << plain << false << QString::fromUtf8(count.english)
+            << QString::fromUtf8(count.polish) << QStringList() << QStringList();
     QTest::newRow("none") << false << 0 << plain << false
                           << "No devices: check cable, power, network"
                           << "Brak urządzeń: sprawdź kabel, prąd, sieć"
@@ -172,7 +173,8 @@ void TestSearchStatus::texts_data()
         << parts({"2 answers from 10.0.0.7 could not be read (33 bytes)",
                   "1 answer from 10.0.0.8 could not be read (31 bytes)",
                   "5 answers from 10.0.0.9 could not be read (wrong markers)",
-                  "22 answers from 10.0.0.11 could not be read (7 bytes)", "and 7 more from other senders"})
+                  "22 answers from 10.0.0.11 could not be read (7 bytes)",
+                  "and 7 more from other senders"})
         << parts({"Nie dało się odczytać 2 odpowiedzi od 10.0.0.7 (33 bajty)",
                   "Nie dało się odczytać 1 odpowiedzi od 10.0.0.8 (31 bajtów)",
                   "Nie dało się odczytać 5 odpowiedzi od 10.0.0.9 (błędne znaczniki)",
