@@ -47,7 +47,9 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
     if (unreadable > 0)
         notes << unreadableLines(report);
 
-    const bool firewallSuspected = ended && found == 0 && !firewall.name.isEmpty();
+    // A firewall matters only to requests that went out to a network.
+    const bool firewallSuspected =
+        ended && found == 0 && !nothingSent && !noNetwork && !firewall.name.isEmpty();
     if (firewallSuspected)
         notes << tr("%1 is active on this computer and may drop the devices' answers (UDP port "
                     "44444). To let them in, run as administrator: %2")

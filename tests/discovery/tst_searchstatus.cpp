@@ -109,6 +109,11 @@ void TestSearchStatus::texts_data()
         << "Port 44444 jest zajęty przez inny program"
         << parts({"10.0.0.1 on eth0: port 44444 is in use by another program", "127.0.0.1 on eth0"})
         << parts({"10.0.0.1 na eth0: port 44444 jest zajęty przez inny program"});
+    QTest::newRow("port in use everywhere, no firewall blamed")
+        << false << 0 << portTaken << true << "Port 44444 is in use by another program"
+        << "Port 44444 jest zajęty przez inny program"
+        << parts({"in use by another program\n1 device answered"})
+        << parts({"zajęty przez inny program\n1 urządzenie odpowiedziało"});
     Report someTaken = network();
     someTaken.requestsSent = 1;
     someTaken.bindErrors = {refused("10.0.0.1")};
