@@ -2,6 +2,27 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pl_PL" sourcelanguage="en">
 <context>
+    <name>ListSaver</name>
+    <message>
+        <source>The list could not be saved as %1:
+%2</source>
+        <translation>Nie udało się zapisać listy jako %1:
+%2</translation>
+    </message>
+    <message>
+        <source>Save list as CSV</source>
+        <translation>Zapisz listę jako CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Pliki CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Only part of the list could be written; the disk may be full.</source>
+        <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Ostrel Scout</source>
@@ -109,14 +130,6 @@
         <translation>Nadaj każdemu urządzeniu osobny adres.</translation>
     </message>
     <message>
-        <source>Save list as CSV</source>
-        <translation>Zapisz listę jako CSV</translation>
-    </message>
-    <message>
-        <source>CSV files (*.csv)</source>
-        <translation>Pliki CSV (*.csv)</translation>
-    </message>
-    <message>
         <source>Search status</source>
         <translation>Stan wyszukiwania</translation>
     </message>
@@ -124,6 +137,13 @@
         <source>How the search is going: whether it is still running and how many devices answered.</source>
         <translation>Przebieg wyszukiwania: czy jeszcze trwa i ile urządzeń odpowiedziało.</translation>
     </message>
+    <message>
+        <source>No device answered. Check the cable and the device&apos;s power, and that the device is on the same network as this computer.</source>
+        <translation>Żadne urządzenie nie odpowiedziało. Sprawdź kabel i zasilanie urządzenia oraz czy urządzenie jest w tej samej sieci co ten komputer.</translation>
+    </message>
+</context>
+<context>
+    <name>TableActions</name>
     <message>
         <source>Open in browser</source>
         <translation>Otwórz w przeglądarce</translation>
@@ -149,18 +169,8 @@
         <translation>Zapisz listę jako CSV...</translation>
     </message>
     <message>
-        <source>The list could not be saved as %1:
-%2</source>
-        <translation>Nie udało się zapisać listy jako %1:
-%2</translation>
-    </message>
-    <message>
-        <source>Only part of the list could be written; the disk may be full.</source>
-        <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
-    </message>
-    <message>
-        <source>No device answered. Check the cable and the device&apos;s power, and that the device is on the same network as this computer.</source>
-        <translation>Żadne urządzenie nie odpowiedziało. Sprawdź kabel i zasilanie urządzenia oraz czy urządzenie jest w tej samej sieci co ten komputer.</translation>
+        <source>Refresh</source>
+        <translation>Odśwież</translation>
     </message>
 </context>
 <context>

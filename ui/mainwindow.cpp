@@ -1,34 +1,23 @@
 #include "mainwindow.h"
 
-#include "devicecsv.h"
 #include "devicerecord.h"
 #include "ipsortkey.h"
-#include "language.h"
+#include "listsaver.h"
 #include "mainwindowform.h"
 #include "networkcheck.h"
 #include "releasegradually.h"
+#include "tableactions.h"
 #include "udpbroadcaster.h"
 
-#include <functional>
-#include <QAction>
-#include <QClipboard>
 #include <QCoreApplication>
-#include <QDate>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileDialog>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableWidget>
@@ -39,8 +28,6 @@
 namespace {
 constexpr int windowWidth = 748;
 constexpr int windowHeight = 433;
-constexpr int serialColumn = 0;
-constexpr int ipColumn = 1;
 constexpr int macColumn = 2;
 // Rows placed in one pass at most: a few milliseconds of work.
 constexpr int maxRowsPerPass = 4096;
@@ -80,7 +67,11 @@ MainWindow::MainWindow(QWidget *parent)
     createButtons();
     createLogo();
     createStatusLine();
-    createActions();
+    actions = new TableActions(table, this);
+    connect(actions, &TableActions::openRequested, this, &MainWindow::connectSlot);
+    connect(actions, &TableActions::saveRequested, this, [this] { saver->save(); });
+    connect(actions, &TableActions::refreshRequested, this, &MainWindow::refreshSlot);
+    saver = new ListSaver(table, this);
     startDiscovery();
 
     // Keyboard use: the table has the focus at start; Tab goes table, Refresh, Connect.
@@ -336,9 +327,7 @@ void MainWindow::rowSelected()
 {
     const bool selected = !table->selectedItems().isEmpty();
     connectButton->setEnabled(selected);
-    for (QAction *action :
-         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
-        action->setEnabled(selected);
+    actions->setRowSelected(selected);
 }
 
 void MainWindow::connectSlot()
@@ -349,6 +338,12 @@ void MainWindow::connectSlot()
     const QUrl url(QStringLiteral("http://") + ipItem->data(Qt::DisplayRole).toString(),
                    QUrl::StrictMode);
     QDesktopServices::openUrl(url);
+}
+
+void MainWindow::setListSaver(ListSaver *replacement)
+{
+    delete saver;
+    saver = replacement;
 }
 
 void MainWindow::sortTable(int column)
@@ -404,17 +399,6 @@ QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddr
     return lines.join(QLatin1Char('\n'));
 }
 
-QString MainWindow::askSavePath(const QString &suggestedPath)
-{
-    return QFileDialog::getSaveFileName(this, tr("Save list as CSV"), suggestedPath,
-                                        tr("CSV files (*.csv)"));
-}
-
-void MainWindow::showSaveError(const QString &message)
-{
-    QMessageBox::warning(this, tr("Save list as CSV"), message);
-}
-
 void MainWindow::createStatusLine()
 {
     // The free space left of the buttons, level with them.
@@ -427,148 +411,6 @@ void MainWindow::createStatusLine()
     statusLabel->setAccessibleDescription(
         tr("How the search is going: whether it is still running and how many devices "
            "answered."));
-}
-
-void MainWindow::createActions()
-{
-    const auto makeAction = [this](const QString &text, const QList<QKeySequence> &keys,
-                                   QWidget *scope, const std::function<void()> &work) {
-        auto *action = new QAction(text, this);
-        action->setShortcuts(keys);
-        // Keys on the table act only while it has the focus; on a button, Enter presses it.
-        action->setShortcutContext(scope == table ? Qt::WidgetWithChildrenShortcut
-                                                  : Qt::WindowShortcut);
-        scope->addAction(action);
-        connect(action, &QAction::triggered, this, work);
-        return action;
-    };
-    openAction = makeAction(tr("Open in browser"),
-                            {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, table,
-                            [this] { connectSlot(); });
-    copyIpAction = makeAction(tr("Copy IP address"), {}, table,
-                              [this] { copyToClipboard(selectedText(ipColumn)); });
-    copyMacAction = makeAction(tr("Copy MAC address"), {}, table,
-                               [this] { copyToClipboard(selectedText(macColumn)); });
-    copySerialAction = makeAction(tr("Copy serial number"), {}, table,
-                                  [this] { copyToClipboard(selectedText(serialColumn)); });
-    copyRowAction = makeAction(tr("Copy row"), {QKeySequence::Copy}, this, [this] { copyRow(); });
-    saveAction =
-        makeAction(tr("Save list as CSV..."), {QKeySequence::Save}, this, [this] { saveList(); });
-    refreshAction =
-        makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
-                   this, [this] { refreshSlot(); });
-    menuAction = makeAction(
-        QString(), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
-        [this] {
-            const int row = selectedRow();
-            const QPoint position =
-                row < 0 ? QPoint(8, 8) : table->visualItemRect(table->item(row, ipColumn)).center();
-            showContextMenu(position, row >= 0);
-        });
-    for (QAction *action :
-         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
-        action->setEnabled(false);
-
-    table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        const QModelIndex index = table->indexAt(position);
-        if (index.isValid())
-            table->selectRow(index.row());
-        showContextMenu(position, index.isValid());
-    });
-}
-
-void MainWindow::showContextMenu(const QPoint &viewportPosition, bool onRow)
-{
-    // Not modal: the menu goes when it is used or dismissed, the event loop runs on meanwhile.
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (onRow) {
-        menu->addActions(
-            {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction});
-        menu->addSeparator();
-    }
-    menu->addAction(saveAction);
-    menu->popup(table->viewport()->mapToGlobal(viewportPosition));
-}
-
-int MainWindow::selectedRow() const
-{
-    const QList<QTableWidgetItem *> selected = table->selectedItems();
-    return selected.isEmpty() ? -1 : selected.constFirst()->row();
-}
-
-QString MainWindow::selectedText(int column) const
-{
-    const int row = selectedRow();
-    const QTableWidgetItem *item = row < 0 ? nullptr : table->item(row, column);
-    return item ? item->text() : QString();
-}
-
-void MainWindow::copyToClipboard(const QString &text)
-{
-    if (selectedRow() >= 0)
-        QGuiApplication::clipboard()->setText(text);
-}
-
-void MainWindow::copyRow()
-{
-    copyToClipboard(DeviceCsv::clipboardRow(selectedText(serialColumn), selectedText(ipColumn),
-                                            selectedText(macColumn)));
-}
-
-void MainWindow::saveList()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested =
-        QDir(folder).filePath(DeviceCsv::suggestedFileName(QDate::currentDate()));
-    const QString path = askSavePath(suggested);
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!writeList(path, &error)) {
-        showSaveError(tr("The list could not be saved as %1:\n%2")
-                          .arg(QDir::toNativeSeparators(path), error));
-    }
-}
-
-bool MainWindow::writeList(const QString &path, QString *error) const
-{
-    // Every listed device, in the order the table shows them.
-    QVector<QStringList> lines;
-    lines.reserve(table->rowCount());
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QStringList fields;
-        for (int column = 0; column < table->columnCount(); ++column) {
-            const QTableWidgetItem *item = table->item(row, column);
-            fields << (item ? item->text() : QString());
-        }
-        lines << fields;
-    }
-    const QByteArray data =
-        DeviceCsv::document(headerLabels, lines, DeviceCsv::separator(Language::isPolish()));
-
-    // Written beside the target and put in its place only when whole: a failed save leaves an
-    // existing file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
-    }
-    // Unbuffered, so that a write that stops partway (a full disk) shows in write()'s result:
-    // buffered, Qt lets such a file be committed without any error.
-    if (file.write(data) != data.size()) {
-        *error = file.error() == QFileDevice::NoError
-                     ? tr("Only part of the list could be written; the disk may be full.")
-                     : file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
 }
 
 void MainWindow::updateStatus()

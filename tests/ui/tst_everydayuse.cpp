@@ -1,3 +1,4 @@
+#include "listsaver.h"
 #include "mainwindow.h"
 #include "urlcatcher.h"
 #include "windowparts.h"
@@ -135,11 +136,12 @@ bool writeFile(const QString &path, const QByteArray &data)
 
 } // namespace
 
-// The window with its save dialog and message box replaced: the test names the file, and
-// collects the messages.
-class TestedWindow : public MainWindow
+// Saving with the dialog and the message box replaced: the test names the file, and collects
+// the messages.
+class TestedSaver : public ListSaver
 {
 public:
+    using ListSaver::ListSaver;
     QString answerPath;
     QStringList suggestedPaths;
     QStringList errors;
@@ -151,6 +153,17 @@ protected:
         return answerPath;
     }
     void showSaveError(const QString &message) override { errors << message; }
+};
+
+class TestedWindow : public MainWindow
+{
+public:
+    TestedWindow()
+        : saver(new TestedSaver(deviceTable(*this), this))
+    {
+        setListSaver(saver);
+    }
+    TestedSaver *const saver;
 };
 
 class TestEverydayUse : public QObject
@@ -325,22 +338,22 @@ void TestEverydayUse::keysOpenRefreshCopySave()
     QCOMPARE(QGuiApplication::clipboard()->text(),
              QStringLiteral("SN00000002\t127.0.0.6\tAA:00:00:00:00:02"));
 
-    window.answerPath = folder->filePath(QStringLiteral("list.csv"));
+    window.saver->answerPath = folder->filePath(QStringLiteral("list.csv"));
     QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(window.suggestedPaths.size(), 1);
+    QCOMPARE(window.saver->suggestedPaths.size(), 1);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QCOMPARE(window.suggestedPaths.constFirst(),
+    QCOMPARE(window.saver->suggestedPaths.constFirst(),
              QDir(documents).filePath(QStringLiteral("ostrel-devices-") +
                                       QDate::currentDate().toString(Qt::ISODate) +
                                       QStringLiteral(".csv")));
-    QVERIFY(window.errors.isEmpty());
-    QCOMPARE(readFile(window.answerPath).count("\r\n"), 3);
+    QVERIFY(window.saver->errors.isEmpty());
+    QCOMPARE(readFile(window.saver->answerPath).count("\r\n"), 3);
 
     // A cancelled dialog writes nothing.
-    window.answerPath.clear();
+    window.saver->answerPath.clear();
     QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(window.suggestedPaths.size(), 2);
-    QVERIFY(window.errors.isEmpty());
+    QCOMPARE(window.saver->suggestedPaths.size(), 2);
+    QVERIFY(window.saver->errors.isEmpty());
 
     QTest::keyClick(table, Qt::Key_F5);
     QCOMPARE(table->rowCount(), 0);
@@ -374,9 +387,10 @@ void TestEverydayUse::csvOfUnusualDevices()
     clickHeader(table, 1);
     clickHeader(table, 1);
 
-    window.answerPath = folder->filePath(QStringLiteral("devices.csv"));
+    window.saver->answerPath = folder->filePath(QStringLiteral("devices.csv"));
     QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
-    QVERIFY2(window.errors.isEmpty(), qPrintable(window.errors.join(QLatin1Char('\n'))));
+    QVERIFY2(window.saver->errors.isEmpty(),
+             qPrintable(window.saver->errors.join(QLatin1Char('\n'))));
 
     const char *mac = "00:11:22:33:44:55";
     QString expected;
@@ -401,7 +415,7 @@ void TestEverydayUse::csvOfUnusualDevices()
                                   "\"SN,000;001\",127.0.0.5,%1\r\n")
                        .arg(QLatin1String(mac));
     }
-    QCOMPARE(readFile(window.answerPath), expected.toUtf8());
+    QCOMPARE(readFile(window.saver->answerPath), expected.toUtf8());
 }
 
 void TestEverydayUse::failedSavesLeaveExistingFilesAlone()
@@ -420,15 +434,15 @@ void TestEverydayUse::failedSavesLeaveExistingFilesAlone()
     QVERIFY(writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder"));
     QVERIFY(dir.mkpath(QStringLiteral("folder.csv/inside")));
     const auto save = [&](const QString &path) {
-        window.errors.clear();
-        window.answerPath = path;
+        window.saver->errors.clear();
+        window.saver->answerPath = path;
         QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(window.errors.size(), 1);
-        QVERIFY2(window.errors.constFirst().contains(QDir::toNativeSeparators(path)),
-                 qPrintable(window.errors.constFirst()));
-        QVERIFY2(window.errors.constFirst().startsWith(
+        QCOMPARE(window.saver->errors.size(), 1);
+        QVERIFY2(window.saver->errors.constFirst().contains(QDir::toNativeSeparators(path)),
+                 qPrintable(window.saver->errors.constFirst()));
+        QVERIFY2(window.saver->errors.constFirst().startsWith(
                      text(polish, "Nie udało się zapisać listy", "The list could not be saved")),
-                 qPrintable(window.errors.constFirst()));
+                 qPrintable(window.saver->errors.constFirst()));
     };
 
     // The disk fills up halfway through (a file size limit does that even for root): the
@@ -454,11 +468,11 @@ void TestEverydayUse::failedSavesLeaveExistingFilesAlone()
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 
     // The same file saves once the disk has room again.
-    window.errors.clear();
-    window.answerPath = dir.filePath(QStringLiteral("devices.csv"));
+    window.saver->errors.clear();
+    window.saver->answerPath = dir.filePath(QStringLiteral("devices.csv"));
     QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
-    QVERIFY(window.errors.isEmpty());
-    QVERIFY(readFile(window.answerPath).contains("SN00000001"));
+    QVERIFY(window.saver->errors.isEmpty());
+    QVERIFY(readFile(window.saver->answerPath).contains("SN00000001"));
 }
 
 void TestEverydayUse::statusLineThroughSearches()

@@ -1,0 +1,112 @@
+#include "tableactions.h"
+
+#include "devicecsv.h"
+
+#include <functional>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QTableWidget>
+
+namespace {
+constexpr int serialColumn = 0;
+constexpr int ipColumn = 1;
+constexpr int macColumn = 2;
+} // namespace
+
+TableActions::TableActions(QTableWidget *table, QWidget *window)
+    : QObject(window)
+    , table(table)
+{
+    const auto makeAction = [this, table](const QString &text, const QList<QKeySequence> &keys,
+                                          QWidget *scope, const std::function<void()> &work) {
+        auto *action = new QAction(text, this);
+        action->setShortcuts(keys);
+        // Keys on the table act only while it has the focus; on a button, Enter presses it.
+        action->setShortcutContext(scope == table ? Qt::WidgetWithChildrenShortcut
+                                                  : Qt::WindowShortcut);
+        scope->addAction(action);
+        connect(action, &QAction::triggered, this, work);
+        return action;
+    };
+    openAction = makeAction(tr("Open in browser"),
+                            {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, table,
+                            [this] { emit openRequested(); });
+    copyIpAction = makeAction(tr("Copy IP address"), {}, table,
+                              [this] { copyToClipboard(selectedText(ipColumn)); });
+    copyMacAction = makeAction(tr("Copy MAC address"), {}, table,
+                               [this] { copyToClipboard(selectedText(macColumn)); });
+    copySerialAction = makeAction(tr("Copy serial number"), {}, table,
+                                  [this] { copyToClipboard(selectedText(serialColumn)); });
+    copyRowAction = makeAction(tr("Copy row"), {QKeySequence::Copy}, window, [this] { copyRow(); });
+    saveAction = makeAction(tr("Save list as CSV..."), {QKeySequence::Save}, window,
+                            [this] { emit saveRequested(); });
+    refreshAction =
+        makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
+                   window, [this] { emit refreshRequested(); });
+    menuAction = makeAction(
+        QString(), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
+        [this] {
+            const int row = selectedRow();
+            const QPoint position =
+                row < 0 ? QPoint(8, 8)
+                        : this->table->visualItemRect(this->table->item(row, ipColumn)).center();
+            showContextMenu(position, row >= 0);
+        });
+    setRowSelected(false);
+
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        const QModelIndex index = this->table->indexAt(position);
+        if (index.isValid())
+            this->table->selectRow(index.row());
+        showContextMenu(position, index.isValid());
+    });
+}
+
+void TableActions::setRowSelected(bool selected)
+{
+    for (QAction *action :
+         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
+        action->setEnabled(selected);
+}
+
+void TableActions::showContextMenu(const QPoint &viewportPosition, bool onRow)
+{
+    // Not modal: the menu goes when it is used or dismissed, the event loop runs on meanwhile.
+    auto *menu = new QMenu(table);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (onRow) {
+        menu->addActions(
+            {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction});
+        menu->addSeparator();
+    }
+    menu->addAction(saveAction);
+    menu->popup(table->viewport()->mapToGlobal(viewportPosition));
+}
+
+int TableActions::selectedRow() const
+{
+    const QList<QTableWidgetItem *> selected = table->selectedItems();
+    return selected.isEmpty() ? -1 : selected.constFirst()->row();
+}
+
+QString TableActions::selectedText(int column) const
+{
+    const int row = selectedRow();
+    const QTableWidgetItem *item = row < 0 ? nullptr : table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void TableActions::copyToClipboard(const QString &text)
+{
+    if (selectedRow() >= 0)
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void TableActions::copyRow()
+{
+    copyToClipboard(DeviceCsv::clipboardRow(selectedText(serialColumn), selectedText(ipColumn),
+                                            selectedText(macColumn)));
+}
