@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pl_PL" sourcelanguage="en">
 <context>
+    <name>AddressOpener</name>
+    <message>
+        <source>Open in browser</source>
+        <translation>Otwórz w przeglądarce</translation>
+    </message>
+    <message>
+        <source>The browser could not be opened for %1.</source>
+        <translation>Nie udało się otworzyć przeglądarki dla %1.</translation>
+    </message>
+    <message>
+        <source>This desktop has no browser set for web addresses. Copy the address and paste it into a browser&apos;s address bar.</source>
+        <translation>Ten pulpit nie ma przeglądarki ustawionej dla adresów internetowych. Skopiuj adres i wklej go w pasek adresu przeglądarki.</translation>
+    </message>
+    <message>
+        <source>Copy address</source>
+        <translation>Kopiuj adres</translation>
+    </message>
+</context>
+<context>
     <name>ListSaver</name>
     <message>
         <source>The list could not be saved as %1:

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -20,12 +21,19 @@ ListSaver::ListSaver(QTableWidget *table, QWidget *window)
 
 void ListSaver::save()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Qt names the documents folder whether it exists or not; the dialog would then start in
+    // the program's working folder.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
     const QString suggested =
         QDir(folder).filePath(DeviceCsv::suggestedFileName(QDate::currentDate()));
-    const QString path = askSavePath(suggested);
+    QString path = askSavePath(suggested);
     if (path.isEmpty())
         return;
+    // The dialog adds the suffix itself; a desktop's own dialog may not.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
     QString error;
     if (!writeList(path, &error)) {
         showSaveError(tr("The list could not be saved as %1:\n%2")
@@ -35,8 +43,13 @@ void ListSaver::save()
 
 QString ListSaver::askSavePath(const QString &suggestedPath)
 {
-    return QFileDialog::getSaveFileName(window, tr("Save list as CSV"), suggestedPath,
-                                        tr("CSV files (*.csv)"));
+    QFileDialog dialog(window, tr("Save list as CSV"), suggestedPath, tr("CSV files (*.csv)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Added before the dialog asks whether to replace an existing file.
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
 }
 
 void ListSaver::showSaveError(const QString &message)

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "addressopener.h"
 #include "devicerecord.h"
 #include "ipsortkey.h"
 #include "listsaver.h"
@@ -10,7 +11,6 @@
 #include "udpbroadcaster.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -164,6 +164,9 @@ void MainWindow::createButtons()
     refreshButton = new QPushButton(tr("Refresh"), this);
     refreshButton->setGeometry(528, 398, 100, 30);
     // A button's accessible name is its text.
+    // Return presses a focused button, as Space does; the window is no dialog, where that
+    // would be the default.
+    refreshButton->setAutoDefault(true);
     refreshButton->setAccessibleDescription(tr("Searches the network for devices again."));
     connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
 
@@ -171,6 +174,7 @@ void MainWindow::createButtons()
     connectButton->setGeometry(638, 398, 100, 30);
     connectButton->setAccessibleDescription(
         tr("Opens the web interface of the selected device in the browser."));
+    connectButton->setAutoDefault(true);
     connectButton->setEnabled(false);
     connect(connectButton, &QPushButton::clicked, this, &MainWindow::connectSlot);
 }
@@ -337,7 +341,7 @@ void MainWindow::connectSlot()
         return;
     const QUrl url(QStringLiteral("http://") + ipItem->data(Qt::DisplayRole).toString(),
                    QUrl::StrictMode);
-    QDesktopServices::openUrl(url);
+    AddressOpener::open(url, this);
 }
 
 void MainWindow::setListSaver(ListSaver *replacement)
@@ -405,6 +409,8 @@ void MainWindow::createStatusLine()
     statusLabel = new QLabel(this);
     statusLabel->setGeometry(247, 398, 271, 30);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The label starts at the logo's edge; its text keeps the window's 10 px from it.
+    statusLabel->setContentsMargins(10, 0, 0, 0);
     // A long translation or a large font breaks the line rather than cut it off.
     statusLabel->setWordWrap(true);
     statusLabel->setAccessibleName(tr("Search status"));

@@ -5,6 +5,7 @@
 #include <functional>
 #include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QTableWidget>
@@ -45,24 +46,15 @@ TableActions::TableActions(QTableWidget *table, QWidget *window)
     refreshAction =
         makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
                    window, [this] { emit refreshRequested(); });
-    menuAction = makeAction(
-        QString(), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
-        [this] {
-            const int row = selectedRow();
-            const QPoint position =
-                row < 0 ? QPoint(8, 8)
-                        : this->table->visualItemRect(this->table->item(row, ipColumn)).center();
-            showContextMenu(position, row >= 0);
-        });
+    // The Menu key is not among the keys: the window system turns it into a context menu
+    // event of its own, and a shortcut as well would open a second menu beside the first.
+    menuAction = makeAction(QString(), {QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
+                            [this] { showMenuForSelection(); });
     setRowSelected(false);
 
-    table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        const QModelIndex index = this->table->indexAt(position);
-        if (index.isValid())
-            this->table->selectRow(index.row());
-        showContextMenu(position, index.isValid());
-    });
+    // Mouse clicks bring their menu event to the viewport, keys to the table itself.
+    table->installEventFilter(this);
+    table->viewport()->installEventFilter(this);
 }
 
 void TableActions::setRowSelected(bool selected)
@@ -72,8 +64,36 @@ void TableActions::setRowSelected(bool selected)
         action->setEnabled(selected);
 }
 
+bool TableActions::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ContextMenu || (watched != table && watched != table->viewport()))
+        return QObject::eventFilter(watched, event);
+    const auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+    if (menuEvent->reason() == QContextMenuEvent::Mouse && watched == table->viewport()) {
+        const QModelIndex index = table->indexAt(menuEvent->pos());
+        if (index.isValid())
+            table->selectRow(index.row());
+        showContextMenu(menuEvent->pos(), index.isValid());
+    } else {
+        showMenuForSelection();
+    }
+    // Handled here: passed on, it would reach the window, which offers a menu of its own.
+    return true;
+}
+
+void TableActions::showMenuForSelection()
+{
+    const int row = selectedRow();
+    const QPoint position =
+        row < 0 ? QPoint(8, 8) : table->visualItemRect(table->item(row, ipColumn)).center();
+    showContextMenu(position, row >= 0);
+}
+
 void TableActions::showContextMenu(const QPoint &viewportPosition, bool onRow)
 {
+    // One menu at a time, however many requests a key brought.
+    if (openMenu && openMenu->isVisible())
+        return;
     // Not modal: the menu goes when it is used or dismissed, the event loop runs on meanwhile.
     auto *menu = new QMenu(table);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -84,6 +104,7 @@ void TableActions::showContextMenu(const QPoint &viewportPosition, bool onRow)
     }
     menu->addAction(saveAction);
     menu->popup(table->viewport()->mapToGlobal(viewportPosition));
+    openMenu = menu;
 }
 
 int TableActions::selectedRow() const

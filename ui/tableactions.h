@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMenu>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -27,7 +29,12 @@ signals:
     void saveRequested();
     void refreshRequested();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // The menu at the selected row, or at the top of the table when none is selected.
+    void showMenuForSelection();
     // The menu of the table: the row's actions when onRow, and Save list as CSV.
     void showContextMenu(const QPoint &viewportPosition, bool onRow);
     // The table row that is selected, or -1.
@@ -45,4 +52,5 @@ private:
     QAction *saveAction = nullptr;
     QAction *refreshAction = nullptr;
     QAction *menuAction = nullptr;
+    QPointer<QMenu> openMenu;
 };

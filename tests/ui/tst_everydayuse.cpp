@@ -4,19 +4,26 @@
 #include "windowparts.h"
 
 #include <csignal>
+#include <functional>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDate>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
 #include <sys/resource.h>
@@ -116,6 +123,54 @@ QAction *openMenuAction(const QString &text)
     return nullptr;
 }
 
+int visibleMenus()
+{
+    int count = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        count += qobject_cast<QMenu *>(widget) && widget->isVisible() ? 1 : 0;
+    return count;
+}
+
+// Hands the next modal dialog to look once it is shown; look must close it.
+void whenModalShown(QObject *context, const std::function<void(QWidget *)> &look)
+{
+    auto *poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, look] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        look(modal);
+    });
+    poll->start(10);
+}
+
+// Lets the environment variable name be value until the end of the scope.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const QByteArray &value)
+        : name(name)
+        , old(qgetenv(name))
+        , wasSet(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (wasSet)
+            qputenv(name, old);
+        else
+            qunsetenv(name);
+    }
+
+private:
+    const char *name;
+    QByteArray old;
+    bool wasSet;
+};
+
 void closeMenu()
 {
     if (QWidget *popup = QApplication::activePopupWidget())
@@ -177,6 +232,9 @@ private slots:
     void contextMenuOnRowAndOnEmptySpace();
     void copyActionsFillTheClipboard();
     void keysOpenRefreshCopySave();
+    void saveStartsInAFolderThatExistsAndAddsTheSuffix();
+    void saveDialogSpeaksTheWindowsLanguage();
+    void refusedAddressIsNamedAndCanBeCopied();
     void csvOfUnusualDevices();
     void failedSavesLeaveExistingFilesAlone();
     void statusLineThroughSearches();
@@ -257,7 +315,9 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
     QCOMPARE(openMenuEntries(), QStringList({save}));
     closeMenu();
 
-    // The Menu key and Shift+F10 open it for the selected row.
+    // The Menu key and Shift+F10 open one menu for the selected row. For the Menu key the
+    // window system sends the key and then a context menu event of its own; a desktop may do
+    // that for Shift+F10 too.
     for (const QKeySequence &keys :
          {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}) {
         table->selectRow(0);
@@ -266,10 +326,15 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
         table->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), table);
         QTest::keySequence(table, keys);
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                                table->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(table, &event);
         QTRY_VERIFY(QApplication::activePopupWidget());
         QCOMPARE(openMenuEntries().size(), 7);
+        QTest::qWait(50);
+        QCOMPARE(visibleMenus(), 1);
         closeMenu();
-        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QTRY_COMPARE(visibleMenus(), 0);
     }
 }
 
@@ -328,10 +393,10 @@ void TestEverydayUse::keysOpenRefreshCopySave()
     QTest::keyClick(table, Qt::Key_Enter, Qt::KeypadModifier);
     const QUrl second(QStringLiteral("http://127.0.0.6"));
     QCOMPARE(browser.opened, QList<QUrl>({second, second}));
-    // On a focused button Enter is the button's, not the table's.
-    refreshButton(window)->setFocus();
-    QTest::keyClick(refreshButton(window), Qt::Key_Return);
-    QCOMPARE(browser.opened.size(), 2);
+    // On a focused button Return presses that button.
+    connectButton(window)->setFocus();
+    QTest::keyClick(connectButton(window), Qt::Key_Return);
+    QCOMPARE(browser.opened, QList<QUrl>({second, second, second}));
     table->setFocus();
 
     QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
@@ -341,11 +406,9 @@ void TestEverydayUse::keysOpenRefreshCopySave()
     window.saver->answerPath = folder->filePath(QStringLiteral("list.csv"));
     QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(window.saver->suggestedPaths.size(), 1);
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QCOMPARE(window.saver->suggestedPaths.constFirst(),
-             QDir(documents).filePath(QStringLiteral("ostrel-devices-") +
-                                      QDate::currentDate().toString(Qt::ISODate) +
-                                      QStringLiteral(".csv")));
+    QCOMPARE(QFileInfo(window.saver->suggestedPaths.constFirst()).fileName(),
+             QStringLiteral("ostrel-devices-") + QDate::currentDate().toString(Qt::ISODate) +
+                 QStringLiteral(".csv"));
     QVERIFY(window.saver->errors.isEmpty());
     QCOMPARE(readFile(window.saver->answerPath).count("\r\n"), 3);
 
@@ -361,6 +424,98 @@ void TestEverydayUse::keysOpenRefreshCopySave()
     QTRY_COMPARE(table->rowCount(), 1);
     QTest::keyClick(refreshButton(window), Qt::Key_R, Qt::ControlModifier);
     QCOMPARE(table->rowCount(), 0);
+    answer("SN00000004", "127.0.0.8");
+    QTRY_COMPARE(table->rowCount(), 1);
+    refreshButton(window)->setFocus();
+    QTest::keyClick(refreshButton(window), Qt::Key_Return);
+    QCOMPARE(table->rowCount(), 0);
+}
+
+void TestEverydayUse::saveStartsInAFolderThatExistsAndAddsTheSuffix()
+{
+    TestedWindow window;
+    showAndActivate(window);
+    QTableWidget *table = deviceTable(window);
+    answer("SN00000001", "127.0.0.5");
+    QTRY_COMPARE(table->rowCount(), 1);
+    const QDir home(folder->path());
+    const ScopedEnvironment homeIs("HOME", QFile::encodeName(home.path()));
+    const ScopedEnvironment noUserDirs("XDG_CONFIG_HOME",
+                                       QFile::encodeName(home.filePath(QStringLiteral("cfg"))));
+
+    // No documents folder: the dialog starts at home. A name typed without suffix gets .csv.
+    window.saver->answerPath = home.filePath(QStringLiteral("devices"));
+    QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(window.saver->suggestedPaths.size(), 1);
+    QCOMPARE(QFileInfo(window.saver->suggestedPaths.constLast()).path(), home.path());
+    QVERIFY(readFile(home.filePath(QStringLiteral("devices.csv"))).contains("SN00000001"));
+    QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("devices"))));
+
+    QVERIFY(home.mkdir(QStringLiteral("Documents")));
+    window.saver->answerPath = home.filePath(QStringLiteral("devices.txt"));
+    QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QFileInfo(window.saver->suggestedPaths.constLast()).path(),
+             home.filePath(QStringLiteral("Documents")));
+    QVERIFY(QFileInfo::exists(window.saver->answerPath));
+    QVERIFY(window.saver->errors.isEmpty());
+}
+
+void TestEverydayUse::saveDialogSpeaksTheWindowsLanguage()
+{
+    const bool polish = expectPolish();
+    MainWindow window;
+    showAndActivate(window);
+    QStringList buttons;
+    QString suffix;
+    whenModalShown(&window, [&](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            suffix = dialog->defaultSuffix();
+            for (QAbstractButton *button : dialog->findChild<QDialogButtonBox *>()->buttons())
+                buttons << button->text().remove(QLatin1Char('&'));
+        }
+        modal->close();
+    });
+    QTest::keyClick(deviceTable(window), Qt::Key_S, Qt::ControlModifier);
+    buttons.sort();
+    QCOMPARE(buttons, polish ? QStringList({QStringLiteral("Anuluj"), QStringLiteral("Zachowaj")})
+                             : QStringList({QStringLiteral("Cancel"), QStringLiteral("Save")}));
+    QCOMPARE(suffix, QStringLiteral("csv"));
+}
+
+void TestEverydayUse::refusedAddressIsNamedAndCanBeCopied()
+{
+    const bool polish = expectPolish();
+    // Without a browser: no handler here, and no program that could start one.
+    const ScopedEnvironment noPrograms("PATH", QByteArray());
+    MainWindow window;
+    showAndActivate(window);
+    QTableWidget *table = deviceTable(window);
+    answer("SN00000001", "127.0.0.5");
+    QTRY_COMPARE(table->rowCount(), 1);
+    table->selectRow(0);
+
+    QString message;
+    QStringList buttons;
+    whenModalShown(&window, [&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box) {
+            modal->close();
+            return;
+        }
+        message = box->text();
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
+        QAbstractButton *copy =
+            box->buttons().value(buttons.indexOf(text(polish, "Kopiuj adres", "Copy address")));
+        if (copy)
+            copy->click();
+        else
+            box->close();
+    });
+    QTest::mouseClick(connectButton(window), Qt::LeftButton);
+    QVERIFY2(message.contains(QLatin1String("http://127.0.0.5")), qPrintable(message));
+    QCOMPARE(buttons.size(), 2);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("http://127.0.0.5"));
 }
 
 void TestEverydayUse::csvOfUnusualDevices()
@@ -483,6 +638,18 @@ void TestEverydayUse::statusLineThroughSearches()
     QLabel *status = statusLine(window);
     QVERIFY(status);
     QCOMPARE(status->text(), text(polish, "Szukanie...", "Searching..."));
+    // The text keeps 10 px from the logo, whose edge is the label's.
+    const QImage image = status->grab().toImage();
+    int firstInk = image.width();
+    for (int x = 0; x < image.width() && firstInk == image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixel(x, y) != image.pixel(0, 0)) {
+                firstInk = x;
+                break;
+            }
+        }
+    }
+    QVERIFY2(firstInk >= 10 && firstInk < 20, qPrintable(QString::number(firstInk)));
 
     // Devices come in while the search's 5 s run; the count follows them.
     const struct
