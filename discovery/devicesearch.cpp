@@ -2,9 +2,11 @@
 
 #include "directread.h"
 #include "discoverydatagram.h"
+#include "discoverylog.h"
 #include "releasegradually.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
@@ -20,6 +22,9 @@ constexpr int receiveBufferBytes = 1024 * 1024;
 // the event loop from the rest of the program; the remainder is read in the next pass.
 constexpr int batchPerSocket = 256;
 
+// Datagrams from before a search discarded from one socket at most when it starts.
+constexpr int maxDiscarded = 4096;
+
 } // namespace
 
 DeviceSearch::DeviceSearch(const QStringList &interfaceNames, QObject *parent)
@@ -28,7 +33,11 @@ DeviceSearch::DeviceSearch(const QStringList &interfaceNames, QObject *parent)
 {
     updateSockets();
     timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, &DeviceSearch::stop);
+    connect(timer, &QTimer::timeout, this, [this] {
+        qCInfo(lcDiscovery, "search ended: the receive window of %d ms is over, %d devices listed",
+               receiveWindowMs, int(devices.size()));
+        stop();
+    });
 }
 
 DeviceSearch::~DeviceSearch() = default;
@@ -38,47 +47,77 @@ void DeviceSearch::start()
     ++searchNumber;
     releaseGradually(devices, this);
     releaseGradually(knownSerials, this);
+    // Answers still queued came after the last window closed; they belong to no search.
+    discardQueued();
+    searchReport = SearchReport();
+    lateSerials.clear();
+    lastUnreadable = -1;
     updateSockets();
+
+    if (endpoints.isEmpty())
+        qCInfo(lcDiscovery, "no IPv4 address to search from");
+    for (const SearchReport::AddressError &error : qAsConst(searchReport.bindErrors))
+        qCInfo(lcDiscovery, "address %s on %s: port %d not bound: %s",
+               qPrintable(error.address.toString()), qPrintable(error.interfaceName),
+               int(discoveryPort), qPrintable(error.error));
 
     const QByteArray request = discoveryRequest();
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
         if (!endpoint.bound)
             continue;
+        qCInfo(lcDiscovery, "address %s on %s: bound to port %d",
+               qPrintable(endpoint.local.address.toString()),
+               qPrintable(endpoint.local.interfaceName), int(discoveryPort));
         connect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive,
                 Qt::UniqueConnection);
-        // The request must leave through the socket's own interface with the socket's own
-        // address as its source: devices answer to that address.
-#ifdef Q_OS_LINUX
-        // Linux sends a limited broadcast from a socket bound to one address out of that
-        // address's interface, with that address as source. Packet information would only
-        // spoil that: Qt fills in the field that Linux ignores on sending and leaves the
-        // one it reads empty, so the kernel would pick the source itself (0.0.0.0 on
-        // loopback, the primary address on an interface with several).
-        endpoint.socket->writeDatagram(request, QHostAddress(QHostAddress::Broadcast),
-                                       discoveryPort);
-#else
-        QNetworkDatagram datagram(request, QHostAddress(QHostAddress::Broadcast), discoveryPort);
-        datagram.setInterfaceIndex(static_cast<uint>(endpoint.local.interfaceIndex));
-        datagram.setSender(endpoint.local.address, discoveryPort);
-        endpoint.socket->writeDatagram(datagram);
-#endif
+        send(endpoint, request);
     }
 
     timer->start(receiveWindowMs);
     receiving = true;
+}
 
-    // Answers that came after an earlier window closed are still queued, and a socket does not
-    // announce them again until it has been read, so look at every socket once now.
-    scheduleReceive();
+void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
+{
+    // The request must leave through the socket's own interface with the socket's own address
+    // as its source: devices answer to that address.
+#ifdef Q_OS_LINUX
+    // Linux sends a limited broadcast from a socket bound to one address out of that address's
+    // interface, with that address as source. Packet information would only spoil that: Qt
+    // fills in the field that Linux ignores on sending and leaves the one it reads empty, so
+    // the kernel would pick the source itself (0.0.0.0 on loopback, the primary address on an
+    // interface with several).
+    const qint64 sent = endpoint.socket->writeDatagram(
+        request, QHostAddress(QHostAddress::Broadcast), discoveryPort);
+#else
+    QNetworkDatagram datagram(request, QHostAddress(QHostAddress::Broadcast), discoveryPort);
+    datagram.setInterfaceIndex(static_cast<uint>(endpoint.local.interfaceIndex));
+    datagram.setSender(endpoint.local.address, discoveryPort);
+    const qint64 sent = endpoint.socket->writeDatagram(datagram);
+#endif
+    // Qt names every failed send alike; the system's own reason says more.
+    const int systemError = errno;
+    const QString where = endpoint.local.address.toString();
+    if (sent == request.size()) {
+        ++searchReport.requestsSent;
+        qCInfo(lcDiscovery, "request sent from %s on %s", qPrintable(where),
+               qPrintable(endpoint.local.interfaceName));
+        return;
+    }
+    const QString error =
+        systemError != 0 ? qt_error_string(systemError) : endpoint.socket->errorString();
+    searchReport.sendErrors.append(
+        SearchReport::AddressError{endpoint.local.interfaceName, endpoint.local.address, error});
+    qCInfo(lcDiscovery, "request from %s on %s not sent: %s", qPrintable(where),
+           qPrintable(endpoint.local.interfaceName), qPrintable(error));
 }
 
 void DeviceSearch::stop()
 {
-    for (const Endpoint &endpoint : qAsConst(endpoints))
-        disconnect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive);
     if (!receiving)
         return;
     receiving = false;
+    timer->stop();
     emit finished();
 }
 
@@ -115,12 +154,19 @@ int DeviceSearch::addressCount() const
     return endpoints.size();
 }
 
+const SearchReport &DeviceSearch::report() const
+{
+    return searchReport;
+}
+
 void DeviceSearch::updateSockets()
 {
     // Sockets on addresses that are still there stay as they are, answers queued in them
     // included; a socket whose bind failed gets another try.
     QList<Endpoint> previous;
     previous.swap(endpoints);
+    searchReport.bindErrors.clear();
+    searchReport.networkAddressCount = 0;
     const QList<LocalAddress> addresses = localIPv4Addresses(interfaceNames);
     for (const LocalAddress &local : addresses) {
         auto kept = std::find_if(previous.begin(), previous.end(), [&](const Endpoint &old) {
@@ -132,7 +178,10 @@ void DeviceSearch::updateSockets()
         } else {
             endpoints.append(openSocket(local));
         }
+        if (!local.address.isLoopback())
+            ++searchReport.networkAddressCount;
     }
+    searchReport.addressCount = endpoints.size();
     // Later, not now: this may run inside a signal of one of these sockets.
     for (const Endpoint &gone : qAsConst(previous)) {
         gone.socket->disconnect(this);
@@ -147,6 +196,11 @@ DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
     auto *socket = new QUdpSocket(this);
     const bool bound =
         socket->bind(local.address, discoveryPort, QAbstractSocket::DefaultForPlatform);
+    if (!bound) {
+        const bool inUse = socket->error() == QAbstractSocket::AddressInUseError;
+        searchReport.bindErrors.append(SearchReport::AddressError{
+            local.interfaceName, local.address, socket->errorString(), inUse});
+    }
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferBytes);
     return Endpoint{socket, local, bound};
 }
@@ -157,25 +211,7 @@ void DeviceSearch::receive()
     // new device happens after the reading.
     batch.clear();
     bool moreWaiting = false;
-    QByteArray datagram;
     QHostAddress sender;
-    quint32 lastSenderIp = 0;
-    QString lastSenderText;
-    const auto take = [&](const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp) {
-        datagram.setRawData(bytes, static_cast<uint>(size));
-        if (!isAnswer(datagram))
-            return;
-        // A burst of answers mostly comes from few senders; spare the address formatting.
-        if (senderIp != lastSenderIp || lastSenderText.isEmpty()) {
-            lastSenderIp = senderIp;
-            lastSenderText = QHostAddress(senderIp).toString();
-        }
-        DeviceRecord record = answerRecord(datagram, lastSenderText);
-        record.interfaceName = endpoint.local.interfaceName;
-        record.localAddress = endpoint.local.address;
-        record.prefixLength = endpoint.local.prefixLength;
-        batch.push_back(std::move(record));
-    };
     for (const Endpoint &endpoint : qAsConst(endpoints)) {
         QUdpSocket *socket = endpoint.socket;
         if (!endpoint.bound)
@@ -198,11 +234,13 @@ void DeviceSearch::receive()
             // takes what came meanwhile.
             if (chunkRead == wanted)
                 continue;
+            const qint64 fullSize = socket->pendingDatagramSize();
             const qint64 size =
                 socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize, &sender);
             if (size < 0)
                 break;
-            take(endpoint, chunk.data[0], static_cast<int>(size), sender.toIPv4Address());
+            take(endpoint, chunk.data[0], static_cast<int>(qMax(size, fullSize)),
+                 sender.toIPv4Address());
             ++read;
         }
     }
@@ -212,12 +250,21 @@ void DeviceSearch::receive()
     std::vector<DeviceRecord> taken;
     taken.swap(batch);
     const quint64 search = searchNumber;
+    const bool late = !receiving;
+    const int lateBefore = searchReport.lateDevices;
     for (DeviceRecord &record : taken) {
+        if (late) {
+            countLate(record);
+            continue;
+        }
         // One lookup decides and records: the set grows only for a serial not seen before.
         const int known = knownSerials.size();
         knownSerials.insert(record.serialNumber);
-        if (knownSerials.size() == known)
+        if (knownSerials.size() == known) {
+            qCDebug(lcDiscovery, "repeated answer of %s from %s", qPrintable(record.serialNumber),
+                    qPrintable(record.ipAddress));
             continue;
+        }
         devices.append(std::move(record));
         emit deviceFound();
         // A listener may have closed the window or started another search meanwhile: the
@@ -228,8 +275,101 @@ void DeviceSearch::receive()
     taken.clear();
     batch.swap(taken);
 
-    if (moreWaiting && receiving)
+    if (moreWaiting)
         scheduleReceive();
+    if (searchReport.lateDevices != lateBefore && search == searchNumber)
+        emit reportChanged();
+}
+
+void DeviceSearch::take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp)
+{
+    const int stored = qMin(size, DatagramChunk::datagramSize);
+    const QByteArray datagram = QByteArray::fromRawData(bytes, stored);
+    if (size != discoveryAnswerSize || !isAnswer(datagram)) {
+        // A request, ours or another searcher's, is no answer at all.
+        if (receiving && datagram != discoveryRequest())
+            countUnreadable(senderIp, size);
+        return;
+    }
+    // A burst of answers mostly comes from few senders; spare the address formatting.
+    if (senderIp != lastSenderIp || lastSenderText.isEmpty()) {
+        lastSenderIp = senderIp;
+        lastSenderText = QHostAddress(senderIp).toString();
+    }
+    DeviceRecord record = answerRecord(datagram, lastSenderText);
+    record.interfaceName = endpoint.local.interfaceName;
+    record.localAddress = endpoint.local.address;
+    record.prefixLength = endpoint.local.prefixLength;
+    batch.push_back(std::move(record));
+}
+
+void DeviceSearch::countUnreadable(quint32 senderIp, int size)
+{
+    const auto reason = size == discoveryAnswerSize ? SearchReport::Unreadable::WrongMarkers
+                                                    : SearchReport::Unreadable::WrongSize;
+    qCInfo(lcDiscovery, "unreadable datagram from %s: %d bytes, %s",
+           qPrintable(QHostAddress(senderIp).toString()), size,
+           reason == SearchReport::Unreadable::WrongMarkers ? "wrong markers" : "wrong size");
+    // A bounded list: the cost of a datagram stays the same however many senders there are.
+    QList<SearchReport::UnreadableSender> &senders = searchReport.unreadable;
+    int index = lastUnreadable;
+    if (index < 0 || senders.at(index).sender.toIPv4Address() != senderIp) {
+        index = -1;
+        for (int i = 0; i < senders.size() && index < 0; ++i) {
+            if (senders.at(i).sender.toIPv4Address() == senderIp)
+                index = i;
+        }
+    }
+    if (index < 0) {
+        if (senders.size() >= SearchReport::maxUnreadableSenders) {
+            ++searchReport.unreadableOtherCount;
+            return;
+        }
+        senders.append(SearchReport::UnreadableSender{QHostAddress(senderIp), 0, 0, reason});
+        index = senders.size() - 1;
+    }
+    SearchReport::UnreadableSender &entry = senders[index];
+    ++entry.count;
+    entry.size = size;
+    entry.reason = reason;
+    lastUnreadable = index;
+}
+
+void DeviceSearch::countLate(const DeviceRecord &record)
+{
+    // Devices already listed are not missing; the count stays bounded under a flood.
+    constexpr int maxLateSerials = 4096;
+    if (knownSerials.contains(record.serialNumber) || lateSerials.size() >= maxLateSerials)
+        return;
+    const int before = lateSerials.size();
+    lateSerials.insert(record.serialNumber);
+    if (lateSerials.size() == before)
+        return;
+    ++searchReport.lateDevices;
+    qCInfo(lcDiscovery, "late answer of %s from %s, after the receive window closed",
+           qPrintable(record.serialNumber), qPrintable(record.ipAddress));
+}
+
+void DeviceSearch::discardQueued()
+{
+    for (const Endpoint &endpoint : qAsConst(endpoints)) {
+        if (!endpoint.bound)
+            continue;
+        // Only about what is queued now: a flood must not hold the search up.
+        int discarded = 0;
+        for (int chunkRead = DatagramChunk::capacity;
+             chunkRead == DatagramChunk::capacity && discarded < maxDiscarded;
+             discarded += chunkRead)
+            chunkRead = readDatagramsDirectly(*endpoint.socket, chunk, DatagramChunk::capacity);
+        // Ends with the socket object's own read, which keeps its announcements coming.
+        for (int i = 0; i < DatagramChunk::capacity; ++i, ++discarded) {
+            if (endpoint.socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize) < 0)
+                break;
+        }
+        if (discarded > 0)
+            qCInfo(lcDiscovery, "%d datagrams queued on %s discarded before the request", discarded,
+                   qPrintable(endpoint.local.address.toString()));
+    }
 }
 
 void DeviceSearch::scheduleReceive()
@@ -241,8 +381,7 @@ void DeviceSearch::scheduleReceive()
         this,
         [this] {
             receiveScheduled = false;
-            if (receiving)
-                receive();
+            receive();
         },
         Qt::QueuedConnection);
 }

@@ -3,6 +3,7 @@
 #include "devicerecord.h"
 #include "directread.h"
 #include "localaddress.h"
+#include "searchreport.h"
 
 #include <QList>
 #include <QObject>
@@ -17,7 +18,8 @@ class QUdpSocket;
 // The device search: one UDP socket on every IPv4 address of the machine, a request from each
 // at every search, and the distinct devices that answered within the receive window, in order
 // of discovery. The machine's addresses are read again at every search, so a network that
-// comes up later is searched and a socket whose address went away is closed.
+// comes up later is searched and a socket whose address went away is closed. Answers that come
+// after the window closed are counted, never listed, not even by the next search.
 class DeviceSearch : public QObject
 {
     Q_OBJECT
@@ -46,12 +48,16 @@ public:
     int boundSocketCount() const;
     // The local IPv4 addresses the latest search sent from, or tried to.
     int addressCount() const;
+    // What the latest search saw besides its devices.
+    const SearchReport &report() const;
 
 signals:
     // One record has been appended to the list.
     void deviceFound();
     // The receive window has closed.
     void finished();
+    // The report changed after the receive window closed: late answers came.
+    void reportChanged();
 
 private:
     struct Endpoint
@@ -65,7 +71,12 @@ private:
 
     void updateSockets();
     Endpoint openSocket(const LocalAddress &local);
+    void send(const Endpoint &endpoint, const QByteArray &request);
     void receive();
+    void take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp);
+    void countUnreadable(quint32 senderIp, int size);
+    void countLate(const DeviceRecord &record);
+    void discardQueued();
     void scheduleReceive();
 
     const QStringList interfaceNames;
@@ -78,6 +89,14 @@ private:
     DatagramChunk chunk;
     // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
     QSet<QString> knownSerials;
+    SearchReport searchReport;
+    // Devices counted as late in this search, so that one answering twice counts once.
+    QSet<QString> lateSerials;
+    // The unreadable sender last counted, spared a lookup when the next datagram is its too.
+    int lastUnreadable = -1;
+    // Sender text of the latest answer read, spared formatting for the next from it.
+    quint32 lastSenderIp = 0;
+    QString lastSenderText;
     quint64 searchNumber = 0;
     bool receiving = false;
     bool receiveScheduled = false;

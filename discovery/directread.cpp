@@ -24,7 +24,7 @@ int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount
         messages[i].msg_hdr.msg_iovlen = 1;
     }
     const int read = ::recvmmsg(static_cast<int>(socket.socketDescriptor()), messages,
-                                static_cast<unsigned>(count), MSG_DONTWAIT, nullptr);
+                                static_cast<unsigned>(count), MSG_DONTWAIT | MSG_TRUNC, nullptr);
     for (int i = 0; i < read; ++i) {
         chunk.sizes[i] = static_cast<int>(messages[i].msg_len);
         chunk.senders[i] = from[i].sin_family == AF_INET ? ntohl(from[i].sin_addr.s_addr) : 0;

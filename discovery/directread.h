@@ -4,7 +4,8 @@
 
 class QUdpSocket;
 
-// Datagrams read from a socket in one go, each cut to datagramSize bytes.
+// Datagrams read from a socket in one go, each cut to datagramSize bytes; sizes are those
+// they had before the cut.
 struct DatagramChunk
 {
     static constexpr int capacity = 64;

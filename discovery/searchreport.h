@@ -15,6 +15,8 @@ struct SearchReport
         QHostAddress address;
         // The system's error text.
         QString error;
+        // Another program holds port 44444 on this address.
+        bool portInUse = false;
     };
 
     enum class Unreadable {
@@ -32,25 +34,46 @@ struct SearchReport
         Unreadable reason = Unreadable::WrongSize;
     };
 
-    // Senders named one by one at most; the others are only counted.
+    // Senders named one by one at most; datagrams from others are only counted.
     static constexpr int maxUnreadableSenders = 16;
 
     // Local IPv4 addresses the search tried, and how many of them are not loopback.
     int addressCount = 0;
     int networkAddressCount = 0;
-    // Addresses whose socket could not bind port 44444, and how many of those because another
-    // program holds the port.
+    // Addresses whose socket could not bind port 44444.
     QList<AddressError> bindErrors;
-    int portInUseCount = 0;
     // Requests sent, and those that could not be.
     int requestsSent = 0;
     QList<AddressError> sendErrors;
     // Invalid datagrams during the receive window, by sender, in order of arrival.
     QList<UnreadableSender> unreadable;
-    int unreadableOtherSenders = 0;
     int unreadableOtherCount = 0;
     // Devices not in the list whose answers came after the receive window closed.
     int lateDevices = 0;
+
+    // No address could be bound, so nothing was sent.
+    bool noAddressBound() const { return addressCount > 0 && bindErrors.size() >= addressCount; }
+    bool portInUseEverywhere() const
+    {
+        if (!noAddressBound())
+            return false;
+        for (const AddressError &error : bindErrors) {
+            if (!error.portInUse)
+                return false;
+        }
+        return true;
+    }
+    // No IPv4 address at all, or only loopback.
+    bool noNetwork() const { return networkAddressCount == 0; }
+    // Requests were due and every one of them failed.
+    bool everySendFailed() const { return requestsSent == 0 && !sendErrors.isEmpty(); }
+    int unreadableCount() const
+    {
+        int count = unreadableOtherCount;
+        for (const UnreadableSender &sender : unreadable)
+            count += sender.count;
+        return count;
+    }
 };
 
 // A host firewall seen as active without privileges, and the command that lets the devices'

@@ -8,6 +8,7 @@ UDPBroadcaster::UDPBroadcaster()
 {
     connect(search, &DeviceSearch::deviceFound, this, &UDPBroadcaster::deviceFound);
     connect(search, &DeviceSearch::finished, this, &UDPBroadcaster::searchFinished);
+    connect(search, &DeviceSearch::reportChanged, this, &UDPBroadcaster::reportChanged);
 }
 
 UDPBroadcaster::~UDPBroadcaster() = default;
@@ -41,4 +42,9 @@ const DeviceRecord &UDPBroadcaster::device(int index) const
 bool UDPBroadcaster::isReceiving() const
 {
     return search->isReceiving();
+}
+
+const SearchReport &UDPBroadcaster::report() const
+{
+    return search->report();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "searchreport.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -26,12 +28,16 @@ public:
     const DeviceRecord &device(int index) const;
     // True from sendBroadcast() until the receive window closes.
     bool isReceiving() const;
+    // What the latest search saw besides its devices, for the status line.
+    const SearchReport &report() const;
 
 signals:
     // One record has been appended to the list.
     void deviceFound();
     // The receive window has closed.
     void searchFinished();
+    // The report changed after the receive window closed (late answers).
+    void reportChanged();
 
 private:
     DeviceSearch *search = nullptr;

@@ -193,6 +193,153 @@
     </message>
 </context>
 <context>
+    <name>SearchStatus</name>
+    <message>
+        <source>Another program holds UDP port 44444 on every address of this computer (perhaps Ostrel Scout is already open), so no request was sent. Close that program and press Refresh.</source>
+        <translation>Inny program zajmuje port UDP 44444 na każdym adresie tego komputera (być może Ostrel Scout jest już otwarty), więc nie wysłano zapytania. Zamknij ten program i naciśnij Odśwież.</translation>
+    </message>
+    <message>
+        <source>No address of this computer could be used for the search:</source>
+        <translation>Żadnego adresu tego komputera nie dało się użyć do wyszukiwania:</translation>
+    </message>
+    <message>
+        <source>The search went on without these addresses:</source>
+        <translation>Wyszukiwanie odbyło się bez tych adresów:</translation>
+    </message>
+    <message>
+        <source>This computer has no network connection, only its own loopback address: connect it to the devices&apos; network.</source>
+        <translation>Ten komputer nie ma połączenia z siecią, ma tylko własny adres pętli zwrotnej: podłącz go do sieci urządzeń.</translation>
+    </message>
+    <message>
+        <source>The request could not be sent from:</source>
+        <translation>Zapytanie nie zostało wysłane z:</translation>
+    </message>
+    <message>
+        <source>%1 is active on this computer and may drop the devices&apos; answers (UDP port 44444). To let them in, run as administrator: %2</source>
+        <translation>Zapora %1 jest włączona na tym komputerze i może odrzucać odpowiedzi urządzeń (port UDP 44444). Aby je przepuścić, uruchom jako administrator: %2</translation>
+    </message>
+    <message>
+        <source>1 device answered after the search ended: press Refresh</source>
+        <translation>1 urządzenie odpowiedziało po zakończeniu wyszukiwania: naciśnij Odśwież</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices answered after the search ended: press Refresh</source>
+        <translation>
+            <numerusform>%n urządzenie odpowiedziało po zakończeniu wyszukiwania: naciśnij Odśwież</numerusform>
+            <numerusform>%n urządzenia odpowiedziały po zakończeniu wyszukiwania: naciśnij Odśwież</numerusform>
+            <numerusform>%n urządzeń odpowiedziało po zakończeniu wyszukiwania: naciśnij Odśwież</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Port 44444 is in use by another program</source>
+        <translation>Port 44444 jest zajęty przez inny program</translation>
+    </message>
+    <message>
+        <source>No network connection</source>
+        <translation>Brak połączenia z siecią</translation>
+    </message>
+    <message>
+        <source>The search could not be sent</source>
+        <translation>Nie udało się wysłać zapytania</translation>
+    </message>
+    <message>
+        <source>Searching...</source>
+        <translation>Szukanie...</translation>
+    </message>
+    <message>
+        <source>Searching... 1 device found</source>
+        <translation>Szukanie... znaleziono 1 urządzenie</translation>
+    </message>
+    <message numerus="yes">
+        <source>Searching... %n devices found</source>
+        <translation>
+            <numerusform>Szukanie... znaleziono %n urządzenie</numerusform>
+            <numerusform>Szukanie... znaleziono %n urządzenia</numerusform>
+            <numerusform>Szukanie... znaleziono %n urządzeń</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 device found</source>
+        <translation>Znaleziono 1 urządzenie</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n devices found</source>
+        <translation>
+            <numerusform>Znaleziono %n urządzenie</numerusform>
+            <numerusform>Znaleziono %n urządzenia</numerusform>
+            <numerusform>Znaleziono %n urządzeń</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No devices: answers could not be read</source>
+        <translation>Brak urządzeń: nie można odczytać odpowiedzi</translation>
+    </message>
+    <message>
+        <source>No devices: is a firewall blocking them?</source>
+        <translation>Brak urządzeń: czy blokuje je zapora?</translation>
+    </message>
+    <message>
+        <source>No devices in time: press Refresh</source>
+        <translation>Brak urządzeń na czas: naciśnij Odśwież</translation>
+    </message>
+    <message>
+        <source>No devices: check cable, power, network</source>
+        <translation>Brak urządzeń: sprawdź kabel, prąd, sieć</translation>
+    </message>
+    <message>
+        <source>No device answered. Check the cable and the device&apos;s power, and that the device is on the same network as this computer.</source>
+        <translation>Żadne urządzenie nie odpowiedziało. Sprawdź kabel i zasilanie urządzenia oraz czy urządzenie jest w tej samej sieci co ten komputer.</translation>
+    </message>
+    <message>
+        <source>port 44444 is in use by another program</source>
+        <translation>port 44444 jest zajęty przez inny program</translation>
+    </message>
+    <message>
+        <source>%1 on %2: %3</source>
+        <translation>%1 na %2: %3</translation>
+    </message>
+    <message>
+        <source>wrong markers</source>
+        <translation>błędne znaczniki</translation>
+    </message>
+    <message>
+        <source>1 answer from %1 could not be read (%2)</source>
+        <translation>Nie dało się odczytać 1 odpowiedzi od %1 (%2)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n answers from %1 could not be read (%2)</source>
+        <translation>
+            <numerusform>Nie dało się odczytać %n odpowiedzi od %1 (%2)</numerusform>
+            <numerusform>Nie dało się odczytać %n odpowiedzi od %1 (%2)</numerusform>
+            <numerusform>Nie dało się odczytać %n odpowiedzi od %1 (%2)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>and 1 more from another sender</source>
+        <translation>i jeszcze 1 od innego nadawcy</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more from other senders</source>
+        <translation>
+            <numerusform>i jeszcze %n od innych nadawców</numerusform>
+            <numerusform>i jeszcze %n od innych nadawców</numerusform>
+            <numerusform>i jeszcze %n od innych nadawców</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 byte</source>
+        <translation>1 bajt</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n bytes</source>
+        <translation>
+            <numerusform>%n bajt</numerusform>
+            <numerusform>%n bajty</numerusform>
+            <numerusform>%n bajtów</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>UpdateWindow</name>
     <message>
         <source>Ostrel Scout Update</source>

@@ -1,5 +1,6 @@
 #include "scupdate.h"
 
+#include "updatelog.h"
 #include "updatewindow.h"
 
 #include <QCoreApplication>
@@ -56,8 +57,13 @@ void SCUpdate::checkForUpdate()
     reply = manager->post(request, form.toString(QUrl::FullyEncoded).toUtf8());
     connect(reply, &QNetworkReply::readyRead, this, &SCUpdate::updateResponse);
     connect(reply, &QNetworkReply::finished, this, &SCUpdate::updateResponse);
-    connect(timer, &QTimer::timeout, this, &SCUpdate::deleteSCUpdate);
+    connect(timer, &QTimer::timeout, this, [this] {
+        qCInfo(lcUpdate, "no whole answer within %d ms, no offer", answerTimeLimitMs);
+        deleteSCUpdate();
+    });
     timer->start(answerTimeLimitMs);
+    qCInfo(lcUpdate, "asking %s for the newest version",
+           qPrintable(updateUrl.toString(QUrl::RemoveUserInfo)));
 }
 
 void SCUpdate::updateResponse()
@@ -66,6 +72,7 @@ void SCUpdate::updateResponse()
     // finished and judged once, as a whole.
     answerBody += reply->read(maxUpdateAnswerSize + 1 - answerBody.size());
     if (answerBody.size() > maxUpdateAnswerSize) {
+        qCInfo(lcUpdate, "answer larger than %d bytes, no offer", int(maxUpdateAnswerSize));
         deleteSCUpdate();
         return;
     }
@@ -76,10 +83,18 @@ void SCUpdate::updateResponse()
     reply->disconnect(this);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const std::optional<UpdateOffer> answer = readUpdateAnswer(status, answerBody);
-    if (!answer || answer->newestVersion == currentVersion) {
+    if (!answer) {
+        qCInfo(lcUpdate, "answer not usable (HTTP status %d, %d bytes, %s), no offer", status,
+               int(answerBody.size()), qPrintable(reply->errorString()));
         deleteSCUpdate();
         return;
     }
+    if (answer->newestVersion == currentVersion) {
+        qCInfo(lcUpdate, "version %s is the newest", qPrintable(currentVersion));
+        deleteSCUpdate();
+        return;
+    }
+    qCInfo(lcUpdate, "version %s offered", qPrintable(answer->newestVersion));
     offer = *answer;
     emit updateAvailable();
 }
@@ -94,8 +109,12 @@ void SCUpdate::openUpdateWindow()
 
 void SCUpdate::downloadUpdate()
 {
-    if (isOpenableInstallerUrl(offer.installer))
+    if (isOpenableInstallerUrl(offer.installer)) {
+        qCInfo(lcUpdate, "opening the installer %s", qPrintable(offer.installer.toString()));
         QDesktopServices::openUrl(offer.installer);
+    } else {
+        qCInfo(lcUpdate, "installer address %s not opened", qPrintable(offer.installer.toString()));
+    }
     deleteSCUpdate();
 }
 

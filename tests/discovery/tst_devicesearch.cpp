@@ -1,10 +1,14 @@
 #include "childprocess.h"
 #include "devicesearch.h"
 #include "labmacros.h"
+#include "searchstatus.h"
+#include "udpcounters.h"
 
 #include <memory>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <QUdpSocket>
 
 // The search as a whole: where its requests come from and which addresses it uses as the
@@ -61,6 +65,11 @@ private slots:
     void networksFollowTheMachine();
     void firstAnswerOfASerialWins();
     void takenPortSendsNothingUntilFree();
+    void portHeldOnEveryAddressOrOnOne();
+    void loopbackOnlyIsNoNetwork();
+    void refusedSendsNamed();
+    void unreadableCountedPerSenderUnderFlood();
+    void lateAnswersCountedNeverListed();
     void windowClosesWithFinished();
 };
 
@@ -243,6 +252,173 @@ void TestDeviceSearch::takenPortSendsNothingUntilFree()
     QCOMPARE(capture.readDatagram(request, sizeof request, &sender, &port), qint64(6));
     QCOMPARE(sender, QHostAddress(QHostAddress::LocalHost));
     QCOMPARE(port, quint16(44444));
+}
+
+void TestDeviceSearch::portHeldOnEveryAddressOrOnOne()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(first, lab, 1, {QStringLiteral("--log")});
+    START_SIMULATOR(second, lab, 2, {QStringLiteral("--log")});
+    // Without a bound socket Qt would send from any address and port, out of the default route.
+    IP({QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("default"),
+        QStringLiteral("dev"), QStringLiteral("lan1h")});
+
+    std::vector<std::unique_ptr<QUdpSocket>> holders;
+    for (const QString &address :
+         {QStringLiteral("127.0.0.1"), NetLab::hostAddress(1), NetLab::hostAddress(2)}) {
+        holders.push_back(std::make_unique<QUdpSocket>());
+        QVERIFY(holders.back()->bind(QHostAddress(address), 44444));
+    }
+    DeviceSearch search;
+    search.start();
+    QVERIFY(search.report().portInUseEverywhere());
+    QCOMPARE(search.report().bindErrors.size(), 3);
+    QCOMPARE(search.report().requestsSent, 0);
+    QCOMPARE(SearchStatus(true, 0, search.report()).line(),
+             QStringLiteral("Port 44444 is in use by another program"));
+
+    // Held on LAN 1 only: the others search, and nothing reaches LAN 1 from any address or port.
+    holders.erase(holders.begin());
+    holders.erase(holders.begin() + 1);
+    search.start();
+    const SearchReport &report = search.report();
+    QCOMPARE(report.bindErrors.size(), 1);
+    QCOMPARE(report.bindErrors.first().address, QHostAddress(NetLab::hostAddress(1)));
+    QCOMPARE(report.bindErrors.first().interfaceName, QStringLiteral("lan1h"));
+    QVERIFY(report.bindErrors.first().portInUse);
+    QCOMPARE(report.requestsSent, 2);
+    QTRY_COMPARE(requestsSeenBy(second), QStringList{requestFrom(NetLab::hostAddress(2))});
+    QTest::qWait(300);
+    QCOMPARE(first->lines().filter(QStringLiteral("request from ")), QStringList());
+    QCOMPARE(first->lines().filter(QStringLiteral("ignored")), QStringList());
+    QVERIFY(SearchStatus(false, 0, report)
+                .toolTip()
+                .contains(QStringLiteral("10.0.1.1 on lan1h: port 44444 is in use")));
+}
+
+void TestDeviceSearch::loopbackOnlyIsNoNetwork()
+{
+    ENTER_NEW_NAMESPACE(true);
+    DeviceSearch search;
+    search.start();
+    search.stop();
+    QCOMPARE(search.report().addressCount, 1);
+    QCOMPARE(search.report().requestsSent, 1);
+    QVERIFY(search.report().noNetwork());
+    QCOMPARE(SearchStatus(false, 0, search.report()).line(),
+             QStringLiteral("No network connection"));
+}
+
+void TestDeviceSearch::refusedSendsNamed()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("nft"),
+                                       {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")})
+            .isEmpty())
+        QSKIP("needs nft to refuse the requests");
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    // A local firewall rule makes the system refuse the request on LAN 1.
+    QString error;
+    const QString nft = QStandardPaths::findExecutable(
+        QStringLiteral("nft"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    QVERIFY2(NetLab::run(nft,
+                         {QStringLiteral("add table ip scout; add chain ip scout out { type filter "
+                                         "hook output priority 0; }; add rule ip scout out oifname "
+                                         "lan1h udp dport 44444 drop")},
+                         &error),
+             qPrintable(error));
+    DeviceSearch search;
+    search.start();
+    QCOMPARE(search.report().requestsSent, 1);
+    QCOMPARE(search.report().sendErrors.size(), 1);
+    const SearchReport::AddressError &refused = search.report().sendErrors.first();
+    QCOMPARE(refused.interfaceName, QStringLiteral("lan1h"));
+    QCOMPARE(refused.address, QHostAddress(NetLab::hostAddress(1)));
+    QCOMPARE(refused.error, QStringLiteral("Operation not permitted"));
+
+    // Refused everywhere: the search could not be sent at all.
+    QVERIFY2(
+        NetLab::run(nft, {QStringLiteral("add rule ip scout out udp dport 44444 drop")}, &error),
+        qPrintable(error));
+    search.start();
+    QCOMPARE(search.report().requestsSent, 0);
+    QCOMPARE(search.report().sendErrors.size(), 2);
+    QCOMPARE(SearchStatus(true, 0, search.report()).line(),
+             QStringLiteral("The search could not be sent"));
+}
+
+void TestDeviceSearch::unreadableCountedPerSenderUnderFlood()
+{
+    ENTER_NEW_NAMESPACE(true);
+    DeviceSearch search;
+    search.start();
+    // Garbage from 40 senders, the first with most, and requests, which are no answers.
+    constexpr int senders = 40;
+    constexpr int rounds = 500;
+    std::vector<std::unique_ptr<QUdpSocket>> sockets;
+    for (int i = 0; i < senders; ++i) {
+        sockets.push_back(std::make_unique<QUdpSocket>());
+        QVERIFY(sockets.back()->bind(QHostAddress(QStringLiteral("127.0.1.%1").arg(i + 1)), 0));
+    }
+    UdpCounters before;
+    QVERIFY(before.read());
+    constexpr int requests = 10;
+    for (int i = 0; i < requests; ++i)
+        sockets[0]->writeDatagram("OSTREL", QHostAddress::LocalHost, 44444);
+    const QByteArray wrong = QByteArray(31, 'x');
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < senders; ++i)
+            sockets[size_t(i)]->writeDatagram(i == 0 ? wrong : QByteArray(40, 'y'),
+                                              QHostAddress::LocalHost, 44444);
+        if (round % 50 == 0)
+            QTest::qWait(1);
+    }
+    QTest::qWait(500);
+    UdpCounters after;
+    QVERIFY(after.read());
+    // Every datagram read but the requests was counted; the named senders stay bounded.
+    QCOMPARE(search.report().unreadableCount() + requests, int(after.delivered - before.delivered));
+    const SearchReport &report = search.report();
+    QCOMPARE(report.unreadable.size(), SearchReport::maxUnreadableSenders);
+    QCOMPARE(report.unreadable.first().sender, QHostAddress(QStringLiteral("127.0.1.1")));
+    QCOMPARE(report.unreadable.first().size, 31);
+    QCOMPARE(report.unreadable.at(1).size, 40);
+    QVERIFY(report.unreadableOtherCount > 0);
+    QVERIFY(SearchStatus(false, 0, report)
+                .toolTip()
+                .contains(QStringLiteral(" answers from 127.0.1.1 could not be read (31 bytes)")));
+}
+
+void TestDeviceSearch::lateAnswersCountedNeverListed()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    START_SIMULATOR(simulator, lab, 1,
+                    {QStringLiteral("--log"), QStringLiteral("--delay"), QStringLiteral("700"),
+                     QStringLiteral("--device"), device("LATE000002", "02:00:00:00:00:03")});
+    DeviceSearch search;
+    search.setReceiveWindow(400);
+    QSignalSpy changed(&search, &DeviceSearch::reportChanged);
+    search.start();
+    QTRY_COMPARE(search.report().lateDevices, 1);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(search.deviceCount(), 0);
+
+    // An answer still queued when the next search starts (the program was busy) belongs to the
+    // search before: it is not listed, even if that device is gone by now.
+    search.start();
+    QTest::qWait(450);
+    QVERIFY(!search.isReceiving());
+    QThread::msleep(600);
+    search.start();
+    QTest::qWait(300);
+    QCOMPARE(search.deviceCount(), 0);
+    QCOMPARE(search.report().lateDevices, 0);
+    QCOMPARE(requestsSeenBy(simulator).size(), 3);
 }
 
 void TestDeviceSearch::windowClosesWithFinished()

@@ -1,0 +1,4 @@
+#include "discoverylog.h"
+
+// Only info and debug are used, so that the category stays silent unless turned on.
+Q_LOGGING_CATEGORY(lcDiscovery, "ostrel.discovery", QtWarningMsg)

@@ -1,0 +1,230 @@
+#include "searchstatus.h"
+
+#include <QTest>
+
+// The status line and its tooltip for each cause a search can see, in the language of the run.
+
+namespace {
+
+bool expectPolish()
+{
+    return qEnvironmentVariable("LC_ALL").startsWith(QLatin1String("pl"));
+}
+
+using Report = SearchReport;
+
+QStringList parts(std::initializer_list<const char *> list)
+{
+    QStringList result;
+    for (const char *text : list)
+        result << QString::fromUtf8(text);
+    return result;
+}
+
+Report network()
+{
+    Report report;
+    report.addressCount = 2;
+    report.networkAddressCount = 1;
+    report.requestsSent = 2;
+    return report;
+}
+
+Report::AddressError inUse(const char *address)
+{
+    return {QStringLiteral("eth0"), QHostAddress(QLatin1String(address)),
+            QStringLiteral("The bound address is already in use"), true};
+}
+
+Report::AddressError refused(const char *address)
+{
+    return {QStringLiteral("eth1"), QHostAddress(QLatin1String(address)),
+            QStringLiteral("Operation not permitted"), false};
+}
+
+Report::UnreadableSender unreadable(const char *sender, int count, int size,
+                                    Report::Unreadable reason = Report::Unreadable::WrongSize)
+{
+    return {QHostAddress(QLatin1String(sender)), count, size, reason};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SearchReport)
+
+class TestSearchStatus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void texts_data();
+    void texts();
+};
+
+void TestSearchStatus::texts_data()
+{
+    QTest::addColumn<bool>("searching");
+    QTest::addColumn<int>("found");
+    QTest::addColumn<Report>("report");
+    QTest::addColumn<bool>("firewall");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("polish");
+    // Lines the tooltip must hold, English then Polish; none means an empty tooltip.
+    QTest::addColumn<QStringList>("englishTip");
+    QTest::addColumn<QStringList>("polishTip");
+
+    const Report plain = network();
+    QTest::newRow("searching") << true << 0 << plain << false << "Searching..."
+                               << "Szukanie..." << QStringList() << QStringList();
+    QTest::newRow("searching, 1") << true << 1 << plain << false << "Searching... 1 device found"
+                                  << "Szukanie... znaleziono 1 urządzenie" << QStringList()
+                                  << QStringList();
+    QTest::newRow("searching, 22")
+        << true << 22 << plain << false << "Searching... 22 devices found"
+        << "Szukanie... znaleziono 22 urządzenia" << QStringList() << QStringList();
+    QTest::newRow("searching, 5") << true << 5 << plain << false << "Searching... 5 devices found"
+                                  << "Szukanie... znaleziono 5 urządzeń" << QStringList()
+                                  << QStringList();
+    QTest::newRow("1") << false << 1 << plain << false << "1 device found"
+                       << "Znaleziono 1 urządzenie" << QStringList() << QStringList();
+    QTest::newRow("4") << false << 4 << plain << false << "4 devices found"
+                       << "Znaleziono 4 urządzenia" << QStringList() << QStringList();
+    QTest::newRow("12") << false << 12 << plain << false << "12 devices found"
+                        << "Znaleziono 12 urządzeń" << QStringList() << QStringList();
+    QTest::newRow("112") << false << 112 << plain << false << "112 devices found"
+                         << "Znaleziono 112 urządzeń" << QStringList() << QStringList();
+    QTest::newRow("none") << false << 0 << plain << false
+                          << "No devices: check cable, power, network"
+                          << "Brak urządzeń: sprawdź kabel, prąd, sieć"
+                          << parts({"Check the cable"}) << parts({"Sprawdź kabel"});
+
+    // The port held on every address shows at once, and outranks every later cause.
+    Report portTaken = network();
+    portTaken.requestsSent = 0;
+    portTaken.bindErrors = {inUse("10.0.0.1"), inUse("127.0.0.1")};
+    portTaken.lateDevices = 1;
+    QTest::newRow("port in use everywhere")
+        << true << 0 << portTaken << true << "Port 44444 is in use by another program"
+        << "Port 44444 jest zajęty przez inny program"
+        << parts({"10.0.0.1 on eth0: port 44444 is in use by another program", "127.0.0.1 on eth0"})
+        << parts({"10.0.0.1 na eth0: port 44444 jest zajęty przez inny program"});
+    Report someTaken = network();
+    someTaken.requestsSent = 1;
+    someTaken.bindErrors = {refused("10.0.0.1")};
+    QTest::newRow("one of two not bound")
+        << false << 3 << someTaken << false << "3 devices found"
+        << "Znaleziono 3 urządzenia"
+        << parts({"without these addresses", "10.0.0.1 on eth1: Operation not permitted"})
+        << parts({"bez tych adresów", "10.0.0.1 na eth1: Operation not permitted"});
+    Report noneBound = portTaken;
+    noneBound.bindErrors = {inUse("10.0.0.1"), refused("127.0.0.1")};
+    QTest::newRow("none bound, not all in use")
+        << false << 0 << noneBound << false << "The search could not be sent"
+        << "Nie udało się wysłać zapytania" << parts({"No address of this computer"})
+        << parts({"Żadnego adresu tego komputera"});
+
+    Report loopbackOnly;
+    loopbackOnly.addressCount = 1;
+    loopbackOnly.requestsSent = 1;
+    QTest::newRow("loopback only, searching")
+        << true << 0 << loopbackOnly << false << "Searching..."
+        << "Szukanie..." << QStringList() << QStringList();
+    QTest::newRow("loopback only") << false << 0 << loopbackOnly << true << "No network connection"
+                                   << "Brak połączenia z siecią" << parts({"no network connection"})
+                                   << parts({"nie ma połączenia z siecią"});
+    QTest::newRow("loopback only, found")
+        << false << 2 << loopbackOnly << false << "2 devices found"
+        << "Znaleziono 2 urządzenia" << QStringList() << QStringList();
+    QTest::newRow("no address at all")
+        << true << 0 << Report() << false << "No network connection"
+        << "Brak połączenia z siecią" << parts({"no network connection"})
+        << parts({"nie ma połączenia z siecią"});
+
+    Report sendFailed = network();
+    sendFailed.requestsSent = 0;
+    sendFailed.sendErrors = {refused("10.0.0.1"), refused("127.0.0.1")};
+    QTest::newRow("every send failed")
+        << true << 0 << sendFailed << false << "The search could not be sent"
+        << "Nie udało się wysłać zapytania"
+        << parts({"could not be sent from:", "127.0.0.1 on eth1: Operation not permitted"})
+        << parts({"nie zostało wysłane z:", "127.0.0.1 na eth1: Operation not permitted"});
+    Report oneSendFailed = sendFailed;
+    oneSendFailed.requestsSent = 1;
+    oneSendFailed.sendErrors.removeLast();
+    QTest::newRow("one send failed")
+        << false << 0 << oneSendFailed << false << "No devices: check cable, power, network"
+        << "Brak urządzeń: sprawdź kabel, prąd, sieć"
+        << parts({"10.0.0.1 on eth1: Operation not permitted", "Check the cable"})
+        << parts({"10.0.0.1 na eth1: Operation not permitted", "Sprawdź kabel"});
+
+    // Five senders are named, the rest counted; the firewall is not blamed for unreadable data.
+    Report garbled = network();
+    garbled.unreadable = {unreadable("10.0.0.7", 2, 33),
+                          unreadable("10.0.0.8", 1, 31),
+                          unreadable("10.0.0.9", 5, 32, Report::Unreadable::WrongMarkers),
+                          unreadable("10.0.0.10", 1, 1),
+                          unreadable("10.0.0.11", 22, 7),
+                          unreadable("10.0.0.12", 3, 40)};
+    garbled.unreadableOtherCount = 4;
+    QTest::newRow("unreadable")
+        << false << 0 << garbled << true << "No devices: answers could not be read"
+        << "Brak urządzeń: nie można odczytać odpowiedzi"
+        << parts({"2 answers from 10.0.0.7 could not be read (33 bytes)",
+                  "1 answer from 10.0.0.8 could not be read (31 bytes)",
+                  "5 answers from 10.0.0.9 could not be read (wrong markers)",
+                  "22 answers from 10.0.0.11 could not be read (7 bytes)", "and 7 more from other senders"})
+        << parts({"Nie dało się odczytać 2 odpowiedzi od 10.0.0.7 (33 bajty)",
+                  "Nie dało się odczytać 1 odpowiedzi od 10.0.0.8 (31 bajtów)",
+                  "Nie dało się odczytać 5 odpowiedzi od 10.0.0.9 (błędne znaczniki)",
+                  "22 odpowiedzi od 10.0.0.11 (7 bajtów)", "i jeszcze 7 od innych nadawców"});
+
+    QTest::newRow("firewall, searching") << true << 0 << plain << true << "Searching..."
+                                         << "Szukanie..." << QStringList() << QStringList();
+    QTest::newRow("firewall") << false << 0 << plain << true
+                              << "No devices: is a firewall blocking them?"
+                              << "Brak urządzeń: czy blokuje je zapora?"
+                              << parts({"ufw is active", "ufw allow"})
+                              << parts({"Zapora ufw jest włączona", "ufw allow"});
+    QTest::newRow("firewall, found") << false << 2 << plain << true << "2 devices found"
+                                     << "Znaleziono 2 urządzenia" << QStringList() << QStringList();
+
+    Report late = network();
+    late.lateDevices = 1;
+    QTest::newRow("late, none listed")
+        << false << 0 << late << false << "No devices in time: press Refresh"
+        << "Brak urządzeń na czas: naciśnij Odśwież"
+        << parts({"1 device answered after the search ended: press Refresh"})
+        << parts({"1 urządzenie odpowiedziało po zakończeniu wyszukiwania"});
+    late.lateDevices = 5;
+    QTest::newRow("late, some listed")
+        << false << 3 << late << false << "3 devices found"
+        << "Znaleziono 3 urządzenia"
+        << parts({"5 devices answered after the search ended: press Refresh"})
+        << parts({"5 urządzeń odpowiedziało po zakończeniu wyszukiwania"});
+}
+
+void TestSearchStatus::texts()
+{
+    QFETCH(bool, searching);
+    QFETCH(int, found);
+    QFETCH(Report, report);
+    QFETCH(bool, firewall);
+    QFETCH(QString, english);
+    QFETCH(QString, polish);
+    QFETCH(QStringList, englishTip);
+    QFETCH(QStringList, polishTip);
+
+    const FirewallState state =
+        firewall ? FirewallState{QStringLiteral("ufw"), QStringLiteral("ufw allow ostrel-scout")}
+                 : FirewallState();
+    const SearchStatus status(searching, found, report, state);
+    QCOMPARE(status.line(), expectPolish() ? polish : english);
+    const QStringList tip = expectPolish() ? polishTip : englishTip;
+    if (tip.isEmpty())
+        QCOMPARE(status.toolTip(), QString());
+    for (const QString &part : tip)
+        QVERIFY2(status.toolTip().contains(part), qPrintable(status.toolTip()));
+}
+
+QTEST_MAIN(TestSearchStatus)
+#include "tst_searchstatus.moc"
