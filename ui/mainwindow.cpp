@@ -2,11 +2,13 @@
 
 #include "addressopener.h"
 #include "devicerecord.h"
+#include "firewallcheck.h"
 #include "ipsortkey.h"
 #include "listsaver.h"
 #include "mainwindowform.h"
 #include "networkcheck.h"
 #include "releasegradually.h"
+#include "searchstatus.h"
 #include "tableactions.h"
 #include "udpbroadcaster.h"
 
@@ -199,6 +201,7 @@ void MainWindow::startDiscovery()
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
     connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, &MainWindow::updateStatus);
+    connect(broadcaster.get(), &UDPBroadcaster::reportChanged, this, &MainWindow::updateStatus);
     broadcaster->sendBroadcast();
     updateStatus();
 }
@@ -357,21 +360,6 @@ void MainWindow::sortTable(int column)
     sortAscending[column] = !ascending;
 }
 
-QString MainWindow::searchStatusText(bool searching, int found)
-{
-    // English has no translation file: its singular is a text of its own, and %n stands only
-    // for numbers that take the plural.
-    if (searching) {
-        if (found == 0)
-            return tr("Searching...");
-        return found == 1 ? tr("Searching... 1 device found")
-                          : tr("Searching... %n devices found", nullptr, found);
-    }
-    if (found == 0)
-        return tr("No devices: check cable, power, network");
-    return found == 1 ? tr("1 device found") : tr("%n devices found", nullptr, found);
-}
-
 QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
                                    int prefixLength, const QString &deviceAddress,
                                    bool wrongNetwork, bool conflict)
@@ -422,13 +410,13 @@ void MainWindow::createStatusLine()
 void MainWindow::updateStatus()
 {
     const bool searching = broadcaster->isReceiving();
-    statusLabel->setText(searchStatusText(searching, rows.size()));
+    // Looked for only when it could explain an empty list: it reads files and processes.
+    const FirewallState firewall =
+        !searching && rows.isEmpty() ? activeFirewall() : FirewallState();
+    const SearchStatus status(searching, rows.size(), broadcaster->report(), firewall);
+    statusLabel->setText(status.line());
     // The line has room for a short hint only; the tooltip says it in full.
-    statusLabel->setToolTip(!searching && rows.isEmpty()
-                                ? tr("No device answered. Check the cable and the device's power, "
-                                     "and that the device is on the same network as this "
-                                     "computer.")
-                                : QString());
+    statusLabel->setToolTip(status.toolTip());
 }
 
 void MainWindow::markRow(int index)

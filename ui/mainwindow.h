@@ -30,9 +30,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The search status line: "Searching..." while the search's 5 s are running, then the
-    // number of devices found, or a hint when there is none.
-    static QString searchStatusText(bool searching, int found);
     // The tooltip of a row: where the device answered, and what is wrong with its address.
     static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
                                   int prefixLength, const QString &deviceAddress, bool wrongNetwork,
