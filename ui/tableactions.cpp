@@ -44,11 +44,11 @@ TableActions::TableActions(QTableWidget *table, QWidget *window)
     saveAction = makeAction(tr("Save list as CSV..."), {QKeySequence::Save}, window,
                             [this] { emit saveRequested(); });
     refreshAction =
-        makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
+        makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)},
                    window, [this] { emit refreshRequested(); });
     // The Menu key is not among the keys: the window system turns it into a context menu
     // event of its own, and a shortcut as well would open a second menu beside the first.
-    menuAction = makeAction(QString(), {QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
+    menuAction = makeAction(QString(), {QKeySequence(Qt::SHIFT | Qt::Key_F10)}, table,
                             [this] { showMenuForSelection(); });
     setRowSelected(false);
 

@@ -319,7 +319,7 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
     // window system sends the key and then a context menu event of its own; a desktop may do
     // that for Shift+F10 too.
     for (const QKeySequence &keys :
-         {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}) {
+         {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
         table->selectRow(0);
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
