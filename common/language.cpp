@@ -1,6 +1,7 @@
 #include "language.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -10,6 +11,29 @@ static void initTranslationResources()
 {
     Q_INIT_RESOURCE(translations);
 }
+
+namespace {
+
+bool install(QCoreApplication &app, const QString &fileName, const QString &folder)
+{
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(fileName, folder) || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
+}
+
+QString qtTranslationsFolder()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#endif
+}
+
+} // namespace
 
 namespace Language {
 
@@ -23,13 +47,10 @@ bool installTranslator(QCoreApplication &app)
     if (!isPolish())
         return false;
     initTranslationResources();
-    auto *translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral(":/translations/ostrel-scout_pl.qm")) ||
-        !QCoreApplication::installTranslator(translator)) {
-        delete translator;
-        return false;
-    }
-    return true;
+    // Qt's own texts (the buttons and labels of file dialogs and message boxes) come from
+    // Qt's translations folder; without them those dialogs stay English.
+    install(app, QStringLiteral("qt_pl"), qtTranslationsFolder());
+    return install(app, QStringLiteral("ostrel-scout_pl.qm"), QStringLiteral(":/translations"));
 }
 
 } // namespace Language

@@ -8,9 +8,10 @@ namespace Language {
 
 bool isPolish();
 
-// Installs the Polish translation on the application when the system locale asks for
-// Polish; English needs none. Call it before any window exists, since windows translate
-// their texts when they are built. Returns whether a translation is in place.
+// Installs the Polish translations on the application when the system locale asks for
+// Polish, the program's own and Qt's (for its dialogs); English needs none. Call it before
+// any window exists, since windows translate their texts when they are built. Returns whether
+// the program's translation is in place.
 bool installTranslator(QCoreApplication &app);
 
 } // namespace Language

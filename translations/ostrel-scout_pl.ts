@@ -2,6 +2,46 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pl_PL" sourcelanguage="en">
 <context>
+    <name>AddressOpener</name>
+    <message>
+        <source>Open in browser</source>
+        <translation>Otwórz w przeglądarce</translation>
+    </message>
+    <message>
+        <source>The browser could not be opened for %1.</source>
+        <translation>Nie udało się otworzyć przeglądarki dla %1.</translation>
+    </message>
+    <message>
+        <source>This desktop has no browser set for web addresses. Copy the address and paste it into a browser&apos;s address bar.</source>
+        <translation>Ten pulpit nie ma przeglądarki ustawionej dla adresów internetowych. Skopiuj adres i wklej go w pasek adresu przeglądarki.</translation>
+    </message>
+    <message>
+        <source>Copy address</source>
+        <translation>Kopiuj adres</translation>
+    </message>
+</context>
+<context>
+    <name>ListSaver</name>
+    <message>
+        <source>The list could not be saved as %1:
+%2</source>
+        <translation>Nie udało się zapisać listy jako %1:
+%2</translation>
+    </message>
+    <message>
+        <source>Save list as CSV</source>
+        <translation>Zapisz listę jako CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Pliki CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Only part of the list could be written; the disk may be full.</source>
+        <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Ostrel Scout</source>
@@ -57,38 +97,6 @@
         <translation>Urządzenie odpowiadające na wyszukiwanie.</translation>
     </message>
     <message>
-        <source>Searching...</source>
-        <translation>Szukanie...</translation>
-    </message>
-    <message>
-        <source>Searching... 1 device found</source>
-        <translation>Szukanie... znaleziono 1 urządzenie</translation>
-    </message>
-    <message numerus="yes">
-        <source>Searching... %n devices found</source>
-        <translation>
-            <numerusform>Szukanie... znaleziono %n urządzenie</numerusform>
-            <numerusform>Szukanie... znaleziono %n urządzenia</numerusform>
-            <numerusform>Szukanie... znaleziono %n urządzeń</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>No devices: check cable, power, network</source>
-        <translation>Brak urządzeń: sprawdź kabel, prąd, sieć</translation>
-    </message>
-    <message>
-        <source>1 device found</source>
-        <translation>Znaleziono 1 urządzenie</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n devices found</source>
-        <translation>
-            <numerusform>Znaleziono %n urządzenie</numerusform>
-            <numerusform>Znaleziono %n urządzenia</numerusform>
-            <numerusform>Znaleziono %n urządzeń</numerusform>
-        </translation>
-    </message>
-    <message>
         <source>Answered on %1 (%2/%3)</source>
         <translation>Urządzenie odpowiedziało przez %1 (%2/%3)</translation>
     </message>
@@ -109,58 +117,12 @@
         <translation>Nadaj każdemu urządzeniu osobny adres.</translation>
     </message>
     <message>
-        <source>Save list as CSV</source>
-        <translation>Zapisz listę jako CSV</translation>
-    </message>
-    <message>
-        <source>CSV files (*.csv)</source>
-        <translation>Pliki CSV (*.csv)</translation>
-    </message>
-    <message>
         <source>Search status</source>
         <translation>Stan wyszukiwania</translation>
     </message>
     <message>
         <source>How the search is going: whether it is still running and how many devices answered.</source>
         <translation>Przebieg wyszukiwania: czy jeszcze trwa i ile urządzeń odpowiedziało.</translation>
-    </message>
-    <message>
-        <source>Open in browser</source>
-        <translation>Otwórz w przeglądarce</translation>
-    </message>
-    <message>
-        <source>Copy IP address</source>
-        <translation>Kopiuj adres IP</translation>
-    </message>
-    <message>
-        <source>Copy MAC address</source>
-        <translation>Kopiuj adres MAC</translation>
-    </message>
-    <message>
-        <source>Copy serial number</source>
-        <translation>Kopiuj numer seryjny</translation>
-    </message>
-    <message>
-        <source>Copy row</source>
-        <translation>Kopiuj wiersz</translation>
-    </message>
-    <message>
-        <source>Save list as CSV...</source>
-        <translation>Zapisz listę jako CSV...</translation>
-    </message>
-    <message>
-        <source>The list could not be saved as %1:
-%2</source>
-        <translation>Nie udało się zapisać listy jako %1:
-%2</translation>
-    </message>
-    <message>
-        <source>Only part of the list could be written; the disk may be full.</source>
-        <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
-    </message>
-    <message>
-        <source>No device answered. Check the cable and the device&apos;s power, and that the device is on the same network as this computer.</source>
-        <translation>Żadne urządzenie nie odpowiedziało. Sprawdź kabel i zasilanie urządzenia oraz czy urządzenie jest w tej samej sieci co ten komputer.</translation>
     </message>
 </context>
 <context>
@@ -308,6 +270,37 @@
             <numerusform>%n bajty</numerusform>
             <numerusform>%n bajtów</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>TableActions</name>
+    <message>
+        <source>Open in browser</source>
+        <translation>Otwórz w przeglądarce</translation>
+    </message>
+    <message>
+        <source>Copy IP address</source>
+        <translation>Kopiuj adres IP</translation>
+    </message>
+    <message>
+        <source>Copy MAC address</source>
+        <translation>Kopiuj adres MAC</translation>
+    </message>
+    <message>
+        <source>Copy serial number</source>
+        <translation>Kopiuj numer seryjny</translation>
+    </message>
+    <message>
+        <source>Copy row</source>
+        <translation>Kopiuj wiersz</translation>
+    </message>
+    <message>
+        <source>Save list as CSV...</source>
+        <translation>Zapisz listę jako CSV...</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Odśwież</translation>
     </message>
 </context>
 <context>

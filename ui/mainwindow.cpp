@@ -1,34 +1,25 @@
 #include "mainwindow.h"
 
-#include "devicecsv.h"
+#include "addressopener.h"
 #include "devicerecord.h"
+#include "firewallcheck.h"
 #include "ipsortkey.h"
-#include "language.h"
+#include "listsaver.h"
 #include "mainwindowform.h"
 #include "networkcheck.h"
 #include "releasegradually.h"
+#include "searchstatus.h"
+#include "tableactions.h"
 #include "udpbroadcaster.h"
 
-#include <functional>
-#include <QAction>
-#include <QClipboard>
 #include <QCoreApplication>
-#include <QDate>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileDialog>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableWidget>
@@ -39,8 +30,6 @@
 namespace {
 constexpr int windowWidth = 748;
 constexpr int windowHeight = 433;
-constexpr int serialColumn = 0;
-constexpr int ipColumn = 1;
 constexpr int macColumn = 2;
 // Rows placed in one pass at most: a few milliseconds of work.
 constexpr int maxRowsPerPass = 4096;
@@ -80,7 +69,11 @@ MainWindow::MainWindow(QWidget *parent)
     createButtons();
     createLogo();
     createStatusLine();
-    createActions();
+    actions = new TableActions(table, this);
+    connect(actions, &TableActions::openRequested, this, &MainWindow::connectSlot);
+    connect(actions, &TableActions::saveRequested, this, [this] { saver->save(); });
+    connect(actions, &TableActions::refreshRequested, this, &MainWindow::refreshSlot);
+    saver = new ListSaver(table, this);
     startDiscovery();
 
     // Keyboard use: the table has the focus at start; Tab goes table, Refresh, Connect.
@@ -173,6 +166,9 @@ void MainWindow::createButtons()
     refreshButton = new QPushButton(tr("Refresh"), this);
     refreshButton->setGeometry(528, 398, 100, 30);
     // A button's accessible name is its text.
+    // Return presses a focused button, as Space does; the window is no dialog, where that
+    // would be the default.
+    refreshButton->setAutoDefault(true);
     refreshButton->setAccessibleDescription(tr("Searches the network for devices again."));
     connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
 
@@ -180,6 +176,7 @@ void MainWindow::createButtons()
     connectButton->setGeometry(638, 398, 100, 30);
     connectButton->setAccessibleDescription(
         tr("Opens the web interface of the selected device in the browser."));
+    connectButton->setAutoDefault(true);
     connectButton->setEnabled(false);
     connect(connectButton, &QPushButton::clicked, this, &MainWindow::connectSlot);
 }
@@ -204,6 +201,7 @@ void MainWindow::startDiscovery()
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
     connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, &MainWindow::updateStatus);
+    connect(broadcaster.get(), &UDPBroadcaster::reportChanged, this, &MainWindow::updateStatus);
     broadcaster->sendBroadcast();
     updateStatus();
 }
@@ -336,9 +334,7 @@ void MainWindow::rowSelected()
 {
     const bool selected = !table->selectedItems().isEmpty();
     connectButton->setEnabled(selected);
-    for (QAction *action :
-         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
-        action->setEnabled(selected);
+    actions->setRowSelected(selected);
 }
 
 void MainWindow::connectSlot()
@@ -348,7 +344,13 @@ void MainWindow::connectSlot()
         return;
     const QUrl url(QStringLiteral("http://") + ipItem->data(Qt::DisplayRole).toString(),
                    QUrl::StrictMode);
-    QDesktopServices::openUrl(url);
+    AddressOpener::open(url, this);
+}
+
+void MainWindow::setListSaver(ListSaver *replacement)
+{
+    delete saver;
+    saver = replacement;
 }
 
 void MainWindow::sortTable(int column)
@@ -356,21 +358,6 @@ void MainWindow::sortTable(int column)
     const bool ascending = sortAscending.at(column);
     table->sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     sortAscending[column] = !ascending;
-}
-
-QString MainWindow::searchStatusText(bool searching, int found)
-{
-    // English has no translation file: its singular is a text of its own, and %n stands only
-    // for numbers that take the plural.
-    if (searching) {
-        if (found == 0)
-            return tr("Searching...");
-        return found == 1 ? tr("Searching... 1 device found")
-                          : tr("Searching... %n devices found", nullptr, found);
-    }
-    if (found == 0)
-        return tr("No devices: check cable, power, network");
-    return found == 1 ? tr("1 device found") : tr("%n devices found", nullptr, found);
 }
 
 QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
@@ -404,23 +391,14 @@ QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddr
     return lines.join(QLatin1Char('\n'));
 }
 
-QString MainWindow::askSavePath(const QString &suggestedPath)
-{
-    return QFileDialog::getSaveFileName(this, tr("Save list as CSV"), suggestedPath,
-                                        tr("CSV files (*.csv)"));
-}
-
-void MainWindow::showSaveError(const QString &message)
-{
-    QMessageBox::warning(this, tr("Save list as CSV"), message);
-}
-
 void MainWindow::createStatusLine()
 {
     // The free space left of the buttons, level with them.
     statusLabel = new QLabel(this);
     statusLabel->setGeometry(247, 398, 271, 30);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The label starts at the logo's edge; its text keeps the window's 10 px from it.
+    statusLabel->setContentsMargins(10, 0, 0, 0);
     // A long translation or a large font breaks the line rather than cut it off.
     statusLabel->setWordWrap(true);
     statusLabel->setAccessibleName(tr("Search status"));
@@ -429,158 +407,16 @@ void MainWindow::createStatusLine()
            "answered."));
 }
 
-void MainWindow::createActions()
-{
-    const auto makeAction = [this](const QString &text, const QList<QKeySequence> &keys,
-                                   QWidget *scope, const std::function<void()> &work) {
-        auto *action = new QAction(text, this);
-        action->setShortcuts(keys);
-        // Keys on the table act only while it has the focus; on a button, Enter presses it.
-        action->setShortcutContext(scope == table ? Qt::WidgetWithChildrenShortcut
-                                                  : Qt::WindowShortcut);
-        scope->addAction(action);
-        connect(action, &QAction::triggered, this, work);
-        return action;
-    };
-    openAction = makeAction(tr("Open in browser"),
-                            {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, table,
-                            [this] { connectSlot(); });
-    copyIpAction = makeAction(tr("Copy IP address"), {}, table,
-                              [this] { copyToClipboard(selectedText(ipColumn)); });
-    copyMacAction = makeAction(tr("Copy MAC address"), {}, table,
-                               [this] { copyToClipboard(selectedText(macColumn)); });
-    copySerialAction = makeAction(tr("Copy serial number"), {}, table,
-                                  [this] { copyToClipboard(selectedText(serialColumn)); });
-    copyRowAction = makeAction(tr("Copy row"), {QKeySequence::Copy}, this, [this] { copyRow(); });
-    saveAction =
-        makeAction(tr("Save list as CSV..."), {QKeySequence::Save}, this, [this] { saveList(); });
-    refreshAction =
-        makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL + Qt::Key_R)},
-                   this, [this] { refreshSlot(); });
-    menuAction = makeAction(
-        QString(), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT + Qt::Key_F10)}, table,
-        [this] {
-            const int row = selectedRow();
-            const QPoint position =
-                row < 0 ? QPoint(8, 8) : table->visualItemRect(table->item(row, ipColumn)).center();
-            showContextMenu(position, row >= 0);
-        });
-    for (QAction *action :
-         {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction})
-        action->setEnabled(false);
-
-    table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        const QModelIndex index = table->indexAt(position);
-        if (index.isValid())
-            table->selectRow(index.row());
-        showContextMenu(position, index.isValid());
-    });
-}
-
-void MainWindow::showContextMenu(const QPoint &viewportPosition, bool onRow)
-{
-    // Not modal: the menu goes when it is used or dismissed, the event loop runs on meanwhile.
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (onRow) {
-        menu->addActions(
-            {openAction, copyIpAction, copyMacAction, copySerialAction, copyRowAction});
-        menu->addSeparator();
-    }
-    menu->addAction(saveAction);
-    menu->popup(table->viewport()->mapToGlobal(viewportPosition));
-}
-
-int MainWindow::selectedRow() const
-{
-    const QList<QTableWidgetItem *> selected = table->selectedItems();
-    return selected.isEmpty() ? -1 : selected.constFirst()->row();
-}
-
-QString MainWindow::selectedText(int column) const
-{
-    const int row = selectedRow();
-    const QTableWidgetItem *item = row < 0 ? nullptr : table->item(row, column);
-    return item ? item->text() : QString();
-}
-
-void MainWindow::copyToClipboard(const QString &text)
-{
-    if (selectedRow() >= 0)
-        QGuiApplication::clipboard()->setText(text);
-}
-
-void MainWindow::copyRow()
-{
-    copyToClipboard(DeviceCsv::clipboardRow(selectedText(serialColumn), selectedText(ipColumn),
-                                            selectedText(macColumn)));
-}
-
-void MainWindow::saveList()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested =
-        QDir(folder).filePath(DeviceCsv::suggestedFileName(QDate::currentDate()));
-    const QString path = askSavePath(suggested);
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!writeList(path, &error)) {
-        showSaveError(tr("The list could not be saved as %1:\n%2")
-                          .arg(QDir::toNativeSeparators(path), error));
-    }
-}
-
-bool MainWindow::writeList(const QString &path, QString *error) const
-{
-    // Every listed device, in the order the table shows them.
-    QVector<QStringList> lines;
-    lines.reserve(table->rowCount());
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QStringList fields;
-        for (int column = 0; column < table->columnCount(); ++column) {
-            const QTableWidgetItem *item = table->item(row, column);
-            fields << (item ? item->text() : QString());
-        }
-        lines << fields;
-    }
-    const QByteArray data =
-        DeviceCsv::document(headerLabels, lines, DeviceCsv::separator(Language::isPolish()));
-
-    // Written beside the target and put in its place only when whole: a failed save leaves an
-    // existing file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
-    }
-    // Unbuffered, so that a write that stops partway (a full disk) shows in write()'s result:
-    // buffered, Qt lets such a file be committed without any error.
-    if (file.write(data) != data.size()) {
-        *error = file.error() == QFileDevice::NoError
-                     ? tr("Only part of the list could be written; the disk may be full.")
-                     : file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
 void MainWindow::updateStatus()
 {
     const bool searching = broadcaster->isReceiving();
-    statusLabel->setText(searchStatusText(searching, rows.size()));
+    // Looked for only when it could explain an empty list: it reads files and processes.
+    const FirewallState firewall =
+        !searching && rows.isEmpty() ? activeFirewall() : FirewallState();
+    const SearchStatus status(searching, rows.size(), broadcaster->report(), firewall);
+    statusLabel->setText(status.line());
     // The line has room for a short hint only; the tooltip says it in full.
-    statusLabel->setToolTip(!searching && rows.isEmpty()
-                                ? tr("No device answered. Check the cable and the device's power, "
-                                     "and that the device is on the same network as this "
-                                     "computer.")
-                                : QString());
+    statusLabel->setToolTip(status.toolTip());
 }
 
 void MainWindow::markRow(int index)

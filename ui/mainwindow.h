@@ -13,11 +13,12 @@
 #include <QTableWidgetItem>
 #include <QVector>
 
-class QAction;
+class ListSaver;
 class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class TableActions;
 class UDPBroadcaster;
 struct MainWindowForm;
 
@@ -29,9 +30,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The search status line: "Searching..." while the search's 5 s are running, then the
-    // number of devices found, or a hint when there is none.
-    static QString searchStatusText(bool searching, int found);
     // The tooltip of a row: where the device answered, and what is wrong with its address.
     static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
                                   int prefixLength, const QString &deviceAddress, bool wrongNetwork,
@@ -55,10 +53,9 @@ public:
     };
 
 protected:
-    // Asks where to save the list, starting at suggestedPath; empty when the user cancels.
-    // Tests replace it, and the message box below, so that no modal dialog blocks them.
-    virtual QString askSavePath(const QString &suggestedPath);
-    virtual void showSaveError(const QString &message);
+    // Puts saver in place of the one the window made (tests give one without dialogs); the
+    // window takes it over.
+    void setListSaver(ListSaver *saver);
 
 private slots:
     void refreshSlot();
@@ -73,7 +70,6 @@ private:
     void createButtons();
     void createLogo();
     void createStatusLine();
-    void createActions();
     void startDiscovery();
     void adjustTable();
     // Fits the MAC column from the event loop, after a pause since the last fit.
@@ -89,15 +85,6 @@ private:
     void updateStatus();
     // Sets the tooltip and the warning mark of record index from what is known of its address.
     void markRow(int index);
-    // The menu of the table: the row's actions when onRow, and Save list as CSV.
-    void showContextMenu(const QPoint &viewportPosition, bool onRow);
-    // The table row that is selected, or -1.
-    int selectedRow() const;
-    QString selectedText(int column) const;
-    void copyToClipboard(const QString &text);
-    void copyRow();
-    void saveList();
-    bool writeList(const QString &path, QString *error) const;
 
     std::unique_ptr<MainWindowForm> ui;
     QTableWidget *table = nullptr;
@@ -146,12 +133,6 @@ private:
     AddressConflicts conflicts;
 
     QLabel *statusLabel = nullptr;
-    QAction *openAction = nullptr;
-    QAction *copyIpAction = nullptr;
-    QAction *copyMacAction = nullptr;
-    QAction *copySerialAction = nullptr;
-    QAction *copyRowAction = nullptr;
-    QAction *saveAction = nullptr;
-    QAction *refreshAction = nullptr;
-    QAction *menuAction = nullptr;
+    TableActions *actions = nullptr;
+    ListSaver *saver = nullptr;
 };

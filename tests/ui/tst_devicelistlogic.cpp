@@ -3,6 +3,7 @@
 #include "devicecsv.h"
 #include "mainwindow.h"
 #include "networkcheck.h"
+#include "searchstatus.h"
 
 #include <QDate>
 #include <QHostAddress>
@@ -277,7 +278,12 @@ void TestDeviceListLogic::statusTexts()
     QFETCH(int, found);
     QFETCH(QString, english);
     QFETCH(QString, polish);
-    QCOMPARE(MainWindow::searchStatusText(searching, found), expectPolish() ? polish : english);
+    // A search on a network that sent its request and saw nothing amiss.
+    SearchReport report;
+    report.addressCount = 2;
+    report.networkAddressCount = 1;
+    report.requestsSent = 2;
+    QCOMPARE(SearchStatus(searching, found, report).line(), expectPolish() ? polish : english);
 }
 
 void TestDeviceListLogic::toolTips()

@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QTest>
+#include <QUdpSocket>
 
 // The window on a machine with two networks, each with simulated devices on it.
 class TestWindowOnLans : public QObject
@@ -15,6 +16,7 @@ private slots:
     void initTestCase();
     void devicesOfBothLansListedThenRefreshEmpties();
     void addressProblemsMarkedOnTheirRows();
+    void burstBeyondOneListingPassThenSilence();
 };
 
 void TestWindowOnLans::initTestCase()
@@ -148,6 +150,39 @@ void TestWindowOnLans::addressProblemsMarkedOnTheirRows()
             QPoint(table->horizontalHeader()->sectionViewportPosition(column) + 5, 5));
         check();
     }
+}
+
+void TestWindowOnLans::burstBeyondOneListingPassThenSilence()
+{
+    // More answers than the window lists in one pass (4 096) wait at once, and then none come:
+    // the rest must be listed without a further answer to wake the window. A socket's buffer
+    // holds a few hundred answers, so they wait on twenty addresses of the window's own.
+    QString error;
+    QVERIFY2(NetLab::enterNewNamespace(true, &error), qPrintable(error));
+    constexpr int addresses = 20;
+    constexpr int perAddress = 250;
+    const auto address = [](int n) {
+        return QStringLiteral("10.99.0.%1").arg(n + 1);
+    };
+    for (int n = 0; n < addresses; ++n) {
+        QVERIFY2(NetLab::runIp({QStringLiteral("addr"), QStringLiteral("add"),
+                                address(n) + QStringLiteral("/32"), QStringLiteral("dev"),
+                                QStringLiteral("lo")},
+                               &error),
+                 qPrintable(error));
+    }
+
+    MainWindow window;
+    QTableWidget *table = deviceTable(window);
+    QUdpSocket devices;
+    QVERIFY(devices.bind(QHostAddress::LocalHost, 0));
+    for (int n = 0; n < addresses * perAddress; ++n) {
+        const QByteArray datagram =
+            "ACK " + QByteArray::number(n).rightJustified(10, '0') + " 00:11:22:33:44:55";
+        QCOMPARE(devices.writeDatagram(datagram, QHostAddress(address(n % addresses)), 44444),
+                 qint64(32));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), addresses * perAddress, 3000);
 }
 
 QTEST_MAIN(TestWindowOnLans)
