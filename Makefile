@@ -94,6 +94,6 @@ screenshot: build
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
-# The program among a dozen simulated devices on two private networks; see scripts/demo.
+# The program among fifteen simulated devices on two private networks; see scripts/demo.
 demo: build
 	scripts/demo

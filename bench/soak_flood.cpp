@@ -155,7 +155,7 @@ int main(int argc, char *argv[])
     });
 
     QProcess simulator;
-    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    simulator.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     QObject::connect(&simulator, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
                      [&] { QTimer::singleShot(200, &app, &QCoreApplication::quit); });
     simulator.start(QStringLiteral(SCOUT_DEVICE_SIM),
@@ -178,7 +178,7 @@ int main(int argc, char *argv[])
     const double endBytes = residentBytes();
 
     const bool malformedListed = listsMalformed(table);
-    const QString summary = QString::fromLocal8Bit(simulator.readAllStandardOutput())
+    const QString summary = QString::fromLocal8Bit(simulator.readAllStandardError())
                                 .split(QLatin1Char('\n'))
                                 .filter(QStringLiteral("flood: sent"))
                                 .value(0)

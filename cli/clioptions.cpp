@@ -50,6 +50,13 @@ bool formatOption(const QString &value, OutputFormat *format, QString *error)
     return true;
 }
 
+// "--timeout" or "-h", but not "-5": a value left out before the next option is reported as
+// missing instead of being taken as the value.
+bool looksLikeOption(const QString &argument)
+{
+    return argument.size() > 1 && argument.at(0) == QLatin1Char('-') && !argument.at(1).isDigit();
+}
+
 } // namespace
 
 bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error)
@@ -92,7 +99,7 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
         QString value;
         if (equals >= 0) {
             value = argument.mid(equals + 1);
-        } else if (i + 1 < arguments.size()) {
+        } else if (i + 1 < arguments.size() && !looksLikeOption(arguments.at(i + 1))) {
             value = arguments.at(++i);
         } else {
             *error = QStringLiteral("%1 needs a value").arg(name);
@@ -141,11 +148,12 @@ QString helpText()
 {
     return usageText() + QStringLiteral(R"(
 Finds the Ostrel devices on the local networks: sends the discovery request on UDP port 44444
-from every IPv4 address of this machine and prints each device that answers as soon as it
-answers, once per serial number.
+from every IPv4 address of this machine and prints each device that answers, once per serial
+number: as soon as it answers, or in the table format when the search ends.
 
 Options:
-  --format FORMAT    table (default): aligned columns SERIAL, IP, MAC, INTERFACE;
+  --format FORMAT    table (default): aligned columns SERIAL, IP, MAC, INTERFACE,
+                     printed when the search ends;
                      csv: the same columns as CSV (RFC 4180);
                      json: one JSON array, closed when the search ends;
                      jsonl: one JSON object per line.
@@ -158,7 +166,7 @@ Options:
   -v, --verbose      tell on standard error what the search does: every address searched,
                      every request sent, every unreadable or repeated answer, and why the
                      search ended
-  --help             show this help and exit
+  -h, --help         show this help and exit
   --version          show the version and exit
 
 In the table, control characters and bytes 0x80-0xff of a device's texts are shown as \xNN

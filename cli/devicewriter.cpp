@@ -6,18 +6,21 @@
 
 namespace {
 
-// The widths of a serial number, the longest dotted quad and a MAC text; a longer text (an
-// escaped one) pushes the rest of its row along.
-constexpr int serialWidth = 10;
-constexpr int ipWidth = 15;
-constexpr int macWidth = 17;
 const QLatin1String gap("  ");
 
-QString tableRow(const QString &serial, const QString &ip, const QString &mac,
-                 const QString &interface)
+QStringList tableHeading()
 {
-    return serial.leftJustified(serialWidth) + gap + ip.leftJustified(ipWidth) + gap +
-           mac.leftJustified(macWidth) + gap + interface + QLatin1Char('\n');
+    return {QStringLiteral("SERIAL"), QStringLiteral("IP"), QStringLiteral("MAC"),
+            QStringLiteral("INTERFACE")};
+}
+
+// The last column is not padded.
+QString tableRow(const QStringList &cells, const QList<int> &widths)
+{
+    QString row;
+    for (int column = 0; column < cells.size() - 1; ++column)
+        row += cells.at(column).leftJustified(widths.at(column)) + gap;
+    return row + cells.last() + QLatin1Char('\n');
 }
 
 // RFC 4180 ends every record with CR LF.
@@ -45,14 +48,15 @@ QString jsonObject(const DeviceRecord &record)
 
 DeviceWriter::DeviceWriter(OutputFormat format)
     : format(format)
+    // A serial number, the longest dotted quad and a MAC text, as devices normally send them.
+    , columnWidths{10, 15, 17}
 {}
 
 QString DeviceWriter::begin()
 {
     switch (format) {
     case OutputFormat::Table:
-        return tableRow(QStringLiteral("SERIAL"), QStringLiteral("IP"), QStringLiteral("MAC"),
-                        QStringLiteral("INTERFACE"));
+        break;
     case OutputFormat::Csv:
         return csvRow({QStringLiteral("SERIAL"), QStringLiteral("IP"), QStringLiteral("MAC"),
                        QStringLiteral("INTERFACE")});
@@ -69,8 +73,9 @@ QString DeviceWriter::device(const DeviceRecord &record)
     ++written;
     switch (format) {
     case OutputFormat::Table:
-        return tableRow(terminalText(record.serialNumber), terminalText(record.ipAddress),
-                        terminalText(record.macAddress), terminalText(record.interfaceName));
+        heldRows.append({terminalText(record.serialNumber), terminalText(record.ipAddress),
+                         terminalText(record.macAddress), terminalText(record.interfaceName)});
+        break;
     case OutputFormat::Csv:
         return csvRow(
             {record.serialNumber, record.ipAddress, record.macAddress, record.interfaceName});
@@ -82,9 +87,37 @@ QString DeviceWriter::device(const DeviceRecord &record)
     return {};
 }
 
+QString DeviceWriter::searchEnded()
+{
+    if (heldRows.isEmpty())
+        return {};
+    for (const QStringList &row : qAsConst(heldRows)) {
+        for (int column = 0; column < columnWidths.size(); ++column)
+            columnWidths[column] = qMax(columnWidths.at(column), int(row.at(column).size()));
+    }
+    QString text;
+    if (!headingWritten) {
+        headingWritten = true;
+        text += tableRow(tableHeading(), columnWidths);
+    }
+    for (const QStringList &row : qAsConst(heldRows))
+        text += tableRow(row, columnWidths);
+    heldRows.clear();
+    return text;
+}
+
 QString DeviceWriter::end()
 {
-    if (format == OutputFormat::Json)
+    switch (format) {
+    case OutputFormat::Table: {
+        const QString rows = searchEnded();
+        return headingWritten ? rows : tableRow(tableHeading(), columnWidths);
+    }
+    case OutputFormat::Json:
         return QLatin1String(written == 0 ? "]\n" : "\n]\n");
+    case OutputFormat::Csv:
+    case OutputFormat::JsonLines:
+        break;
+    }
     return {};
 }

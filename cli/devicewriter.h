@@ -7,8 +7,13 @@
 struct DeviceRecord;
 
 // The output of one run in the chosen format, piece by piece: what comes before the first
-// device, each device as it is listed, and what closes the output. Every piece is whole lines
-// except in JSON, whose array elements are separated as the next one comes.
+// device, each device as it is listed, what a search's end releases, and what closes the
+// output. Every piece is whole lines except in JSON, whose array elements are separated as the
+// next one comes.
+//
+// The table holds its rows back until the search ends: an escaped device text can be four
+// times its length, and the columns are as wide as the widest text in them, heading included.
+// A later search of the same run widens the columns for its own rows only.
 class DeviceWriter
 {
 public:
@@ -16,9 +21,15 @@ public:
 
     QString begin();
     QString device(const DeviceRecord &record);
+    // The rows held back so far, in columns measured on them (with the heading before the
+    // first rows); empty for the other formats.
+    QString searchEnded();
     QString end();
 
 private:
     OutputFormat format;
     int written = 0;
+    QList<QStringList> heldRows;
+    QList<int> columnWidths;
+    bool headingWritten = false;
 };

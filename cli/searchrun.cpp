@@ -102,6 +102,7 @@ void SearchRun::deviceFound()
 
 void SearchRun::searchFinished()
 {
+    write(writer.searchEnded());
     if (options.repeatSeconds == 0)
         finish();
 }

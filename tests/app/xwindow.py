@@ -1,9 +1,15 @@
 """Acts on an X window as a person would: closes it as a window manager's close button does
-(WM_DELETE_WINDOW), or saves a screenshot of it as PNG.
+(WM_DELETE_WINDOW), or saves a screenshot of it as PNG. Also covers the screen with a window of
+its own that takes the focus (prints its ID, then stays until killed), and tells which
+top-level window is on top and which has the focus.
 
 Usage: xwindow.py close WINDOW-ID
        xwindow.py shot WINDOW-ID FILE.png
+       xwindow.py cover
+       xwindow.py top
+       xwindow.py focus
 """
+import signal
 import struct
 import sys
 import zlib
@@ -45,10 +51,48 @@ def shot(window, path):
         out.write(png_chunk(b"IEND", b""))
 
 
+def cover(dpy):
+    """Without a window manager the server ignores a focus request whose time stamp is older
+    than the last focus change. The cover takes the focus at the moment it came under the
+    pointer, which is also the latest time stamp the window beneath it has seen (the pointer
+    left it), so that window can take the focus back."""
+    screen = dpy.screen()
+    window = screen.root.create_window(
+        0, 0, screen.width_in_pixels, screen.height_in_pixels, 0, screen.root_depth,
+        background_pixel=screen.black_pixel, event_mask=X.EnterWindowMask)
+    window.map()
+    while True:
+        event = dpy.next_event()
+        if event.type == X.EnterNotify:
+            break
+    window.set_input_focus(X.RevertToParent, event.time)
+    dpy.sync()
+    print(window.id, flush=True)
+    signal.pause()
+
+
+def top(dpy):
+    """The highest of the screen's viewable top-level windows (no window manager reparents)."""
+    for child in reversed(dpy.screen().root.query_tree().children):
+        if child.get_attributes().map_state == X.IsViewable:
+            return child.id
+    return 0
+
+
 def main():
-    command, window_id = sys.argv[1], int(sys.argv[2], 0)
+    command = sys.argv[1]
     dpy = display.Display()
-    window = dpy.create_resource_object("window", window_id)
+    if command == "cover":
+        cover(dpy)
+        return
+    if command == "top":
+        print(top(dpy))
+        return
+    if command == "focus":
+        focus = dpy.get_input_focus().focus
+        print(focus if isinstance(focus, int) else focus.id)
+        return
+    window = dpy.create_resource_object("window", int(sys.argv[2], 0))
     if command == "close":
         close(dpy, window)
     elif command == "shot":

@@ -333,8 +333,6 @@ void TestCliProgram::anyBytesInSerials()
     for (const char byte : table.out)
         QVERIFY2((byte >= 0x20 && byte < 0x7f) || byte == '\n',
                  qPrintable(QString::number(quint8(byte), 16)));
-    const QStringList lines = QString::fromUtf8(table.out).split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 1 + serials.size() + 1);
     const QStringList shown{
         QStringLiteral("\"q\\\\\"b\\\\\\\\\"/'"),
         QStringLiteral("\\x1b[31m\\x1b[2J\\x07"),
@@ -342,9 +340,10 @@ void TestCliProgram::anyBytesInSerials()
         QStringLiteral("\\x80\\x9b\\xc3\\xa9\\xe9\\xfe\\xff\\x85\\x90\\xa0"),
         QStringLiteral("=cmd|' /C'"),
     };
-    for (int i = 0; i < shown.size(); ++i)
-        QVERIFY2(lines.at(i + 1).startsWith(shown.at(i) + QLatin1String("  10.0.1.2 ")),
-                 qPrintable(lines.at(i + 1)));
+    // Every column starts under its heading, however wide the escapes make it.
+    QVector<Printed> rows;
+    QVERIFY2(parse(QStringLiteral("table"), table.out, &rows), table.out.constData());
+    QCOMPARE(serialsOf(rows), shown);
 
     // CSV keeps the texts, quoted where they hold quotes or line breaks, and guards the formula.
     const Outcome csv = run(options({"--timeout", "1500", "--format", "csv"}));

@@ -122,6 +122,7 @@ void TestCliText::helpAndVersion()
     QVERIFY(options.help);
     QVERIFY(parseCliOptions({QStringLiteral("-h")}, &options, &error));
     QVERIFY(options.help);
+    QVERIFY(helpText().contains(QLatin1String("  -h, --help ")));
     QVERIFY(parseCliOptions({QStringLiteral("--version")}, &options, &error));
     QVERIFY(options.version && !options.help && !options.verbose);
     QVERIFY(parseCliOptions({QStringLiteral("-v"), QStringLiteral("--count=1")}, &options, &error));
@@ -165,9 +166,16 @@ void TestCliText::usageErrors_data()
     // Seconds that would overflow the timer's milliseconds.
     row("repeat too long", {QStringLiteral("--repeat=2147484")},
         "--repeat needs a whole number from 1 to 2147483, not \"2147484\"");
-    // A value that looks like an option is still the value.
-    row("option as value", {QStringLiteral("--count"), QStringLiteral("--help")},
-        "--count needs a whole number from 1 to 2147483647, not \"--help\"");
+    // An option where a value should be means the value was left out; a negative number is
+    // still a value.
+    row("interface before option",
+        {QStringLiteral("--interface"), QStringLiteral("--timeout"), QStringLiteral("300")},
+        "--interface needs a value");
+    row("count before option",
+        {QStringLiteral("--count"), QStringLiteral("--timeout"), QStringLiteral("300")},
+        "--count needs a value");
+    row("format before short option", {QStringLiteral("--format"), QStringLiteral("-h")},
+        "--format needs a value");
 }
 
 void TestCliText::usageErrors()
@@ -285,13 +293,15 @@ void TestCliText::table()
     odd.interfaceName = QStringLiteral("lan2");
     const QStringList lines = run(OutputFormat::Table, {record(QStringLiteral("AB12345678")), odd})
                                   .split(QLatin1Char('\n'));
+    // The columns are as wide as the escaped texts in them.
     QCOMPARE(
         lines,
-        QStringList({QStringLiteral("SERIAL      IP               MAC                INTERFACE"),
-                     QStringLiteral("AB12345678  10.1.0.2         aa:bb:cc:dd:ee:01  eth0"),
+        QStringList({QStringLiteral("SERIAL        IP               MAC                INTERFACE"),
+                     QStringLiteral("AB12345678    10.1.0.2         aa:bb:cc:dd:ee:01  eth0"),
                      QStringLiteral("\\x1b[2J12345  10.1.0.200       aa:bb:cc:dd:ee:01  lan2"),
                      QString()}));
-    QCOMPARE(run(OutputFormat::Table, {}), lines.first() + QLatin1Char('\n'));
+    QCOMPARE(run(OutputFormat::Table, {}),
+             QStringLiteral("SERIAL      IP               MAC                INTERFACE\n"));
 }
 
 void TestCliText::csv()

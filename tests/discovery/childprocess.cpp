@@ -13,7 +13,8 @@ ChildProcess::ChildProcess(const QString &program, const QStringList &arguments)
 {
     process.setProgram(program);
     process.setArguments(arguments);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The simulator reports on standard error; a child's output may come on either.
+    process.setProcessChannelMode(QProcess::MergedChannels);
 }
 
 ChildProcess::~ChildProcess()

@@ -3,8 +3,8 @@
 #include <QProcess>
 #include <QStringList>
 
-// A child process whose standard output is collected line by line while the test's event loop
-// runs. Killed and reaped when destroyed.
+// A child process whose standard output and error are collected line by line while the test's event
+// loop runs. Killed and reaped when destroyed.
 class ChildProcess
 {
 public:

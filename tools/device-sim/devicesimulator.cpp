@@ -23,8 +23,7 @@ bool DeviceSimulator::listen(const QHostAddress &address, quint16 port, QString 
         *error = socket->errorString();
         return false;
     }
-    std::printf("listening on %s:%u\n", qPrintable(address.toString()), unsigned(port));
-    std::fflush(stdout);
+    std::fprintf(stderr, "listening on %s:%u\n", qPrintable(address.toString()), unsigned(port));
     return true;
 }
 
@@ -37,10 +36,10 @@ void DeviceSimulator::readRequests()
         const bool isRequest = request.data() == QByteArrayLiteral("OSTREL");
         // Tests read these lines to learn which requests reached this network.
         if (logRequests) {
-            std::printf("%s from %s:%u to %s (%d bytes)\n", isRequest ? "request" : "ignored",
-                        qPrintable(sender.toString()), unsigned(port),
-                        qPrintable(request.destinationAddress().toString()), request.data().size());
-            std::fflush(stdout);
+            std::fprintf(stderr, "%s from %s:%u to %s (%d bytes)\n",
+                         isRequest ? "request" : "ignored", qPrintable(sender.toString()),
+                         unsigned(port), qPrintable(request.destinationAddress().toString()),
+                         request.data().size());
         }
         if (!isRequest)
             continue;

@@ -93,8 +93,8 @@ bool flood(const QHostAddress &source, quint16 sourcePort, const QHostAddress &t
         return false;
     }
 
-    std::printf("flood: sending to %s:%u\n", qPrintable(target.toString()), unsigned(targetPort));
-    std::fflush(stdout);
+    std::fprintf(stderr, "flood: sending to %s:%u\n", qPrintable(target.toString()),
+                 unsigned(targetPort));
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::milliseconds(durationMs);
     quint64 sent = 0;
@@ -129,14 +129,14 @@ bool flood(const QHostAddress &source, quint16 sourcePort, const QHostAddress &t
 
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    std::printf("flood: sent %llu answers to %s:%u in %lld ms (%llu sends retried; %llu distinct, "
-                "%llu duplicates, %llu malformed)\n",
-                static_cast<unsigned long long>(sent), qPrintable(target.toString()),
-                unsigned(targetPort), static_cast<long long>(elapsed),
-                static_cast<unsigned long long>(failed),
-                static_cast<unsigned long long>(sentOfKind[0]),
-                static_cast<unsigned long long>(sentOfKind[1]),
-                static_cast<unsigned long long>(sentOfKind[2]));
-    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "flood: sent %llu answers to %s:%u in %lld ms (%llu sends retried; %llu distinct, "
+                 "%llu duplicates, %llu malformed)\n",
+                 static_cast<unsigned long long>(sent), qPrintable(target.toString()),
+                 unsigned(targetPort), static_cast<long long>(elapsed),
+                 static_cast<unsigned long long>(failed),
+                 static_cast<unsigned long long>(sentOfKind[0]),
+                 static_cast<unsigned long long>(sentOfKind[1]),
+                 static_cast<unsigned long long>(sentOfKind[2]));
     return true;
 }

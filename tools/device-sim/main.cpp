@@ -24,7 +24,8 @@ device is generated.
 Misbehaviour for tests of the receiving side: --size, --lowercase-marker, --tab-separator,
 --delay, --flood (with --mix, duplicates and malformed datagrams among the answers).
 
-Prints "listening on ADDRESS:PORT" once it is ready; with --log one line per datagram:
+Its messages go to standard error, which keeps standard output free for whatever runs beside
+it. Prints "listening on ADDRESS:PORT" once it is ready; with --log one line per datagram:
 "request from ADDRESS:PORT to DESTINATION (N bytes)", or "ignored ..." for anything but a
 request. Runs until interrupted. Flood mode prints "flood: sending to ADDRESS:PORT" when it
 starts and "flood: sent N answers ..." when its count or duration is reached, then exits.

@@ -31,9 +31,8 @@ bool WebPage::listen(const QHostAddress &address, quint16 port, QString *error)
         *error = server->errorString();
         return false;
     }
-    std::printf("web page on %s:%u\n", qPrintable(address.toString()),
-                unsigned(server->serverPort()));
-    std::fflush(stdout);
+    std::fprintf(stderr, "web page on %s:%u\n", qPrintable(address.toString()),
+                 unsigned(server->serverPort()));
     return true;
 }
 
