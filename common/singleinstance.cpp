@@ -39,10 +39,22 @@ QString fileNamePart(QString text)
 }
 
 // QLocalServer puts a name that is not a path into the temporary folder.
-QString lockFilePath(const QString &serverName)
+QString socketFilePath(const QString &serverName)
 {
-    const QString path = serverName + QLatin1String(".lock");
-    return QFileInfo(serverName).isAbsolute() ? path : QDir::temp().filePath(path);
+    return QFileInfo(serverName).isAbsolute() ? serverName : QDir::temp().filePath(serverName);
+}
+
+// In a folder that every user can write to, another user may have made the file first: such a
+// file is no copy of ours, and its answer must not end this start.
+bool madeByAnotherUser(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QFileInfo file(path);
+    return file.exists() && file.ownerId() != ::getuid();
+#else
+    Q_UNUSED(path)
+    return false;
+#endif
 }
 
 } // namespace
@@ -77,7 +89,11 @@ bool SingleInstance::claim()
 {
     // Two copies started at the same moment decide one after the other. Without the lock (a
     // folder where it cannot be made) the decision is made all the same.
-    QLockFile lock(lockFilePath(serverName));
+    const QString socketPath = socketFilePath(serverName);
+    const QString lockPath = socketPath + QLatin1String(".lock");
+    if (madeByAnotherUser(socketPath) || madeByAnotherUser(lockPath))
+        return true;
+    QLockFile lock(lockPath);
     lock.tryLock(lockWaitMs);
 
     if (askRunningCopy())

@@ -23,7 +23,8 @@ public:
 
     // True when this copy is the one to run: it now listens for later starts (or, when the
     // socket cannot be made at all, runs without it). False when another copy runs and has
-    // been asked to show its window; this copy should then end.
+    // been asked to show its window; this copy should then end. A socket or lock file that
+    // another user made is never trusted: this copy then runs without the shortcut.
     bool claim();
 
 signals:
