@@ -40,6 +40,12 @@
         <source>Only part of the list could be written; the disk may be full.</source>
         <translation>Zapisano tylko część listy; dysk może być pełny.</translation>
     </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 już istnieje.
+Czy chcesz go zastąpić?</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

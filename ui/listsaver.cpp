@@ -31,9 +31,13 @@ void ListSaver::save()
     QString path = askSavePath(suggested);
     if (path.isEmpty())
         return;
-    // The dialog adds the suffix itself; a desktop's own dialog may not.
-    if (QFileInfo(path).suffix().isEmpty())
+    // The dialog adds the suffix itself; a desktop's own dialog may not, and then it has not
+    // asked about replacing the file of that name either.
+    if (QFileInfo(path).suffix().isEmpty()) {
         path += QStringLiteral(".csv");
+        if (QFileInfo::exists(path) && !confirmReplace(path))
+            return;
+    }
     QString error;
     if (!writeList(path, &error)) {
         showSaveError(tr("The list could not be saved as %1:\n%2")
@@ -50,6 +54,13 @@ QString ListSaver::askSavePath(const QString &suggestedPath)
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return dialog.selectedFiles().value(0);
+}
+
+bool ListSaver::confirmReplace(const QString &path)
+{
+    return QMessageBox::question(window, tr("Save list as CSV"),
+                                 tr("%1 already exists.\nDo you want to replace it?")
+                                     .arg(QDir::toNativeSeparators(path))) == QMessageBox::Yes;
 }
 
 void ListSaver::showSaveError(const QString &message)

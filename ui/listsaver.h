@@ -24,6 +24,8 @@ protected:
     // Tests replace it, and the message box below, so that no modal dialog blocks them.
     virtual QString askSavePath(const QString &suggestedPath);
     virtual void showSaveError(const QString &message);
+    // Whether an existing file that the dialog did not ask about may be replaced.
+    virtual bool confirmReplace(const QString &path);
 
 private:
     bool writeList(const QString &path, QString *error) const;

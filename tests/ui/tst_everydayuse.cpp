@@ -200,6 +200,8 @@ public:
     QString answerPath;
     QStringList suggestedPaths;
     QStringList errors;
+    QStringList replaceQuestions;
+    bool replace = false;
 
 protected:
     QString askSavePath(const QString &suggestedPath) override
@@ -208,6 +210,11 @@ protected:
         return answerPath;
     }
     void showSaveError(const QString &message) override { errors << message; }
+    bool confirmReplace(const QString &path) override
+    {
+        replaceQuestions << path;
+        return replace;
+    }
 };
 
 class TestedWindow : public MainWindow
@@ -450,6 +457,15 @@ void TestEverydayUse::saveStartsInAFolderThatExistsAndAddsTheSuffix()
     QCOMPARE(QFileInfo(window.saver->suggestedPaths.constLast()).path(), home.path());
     QVERIFY(readFile(home.filePath(QStringLiteral("devices.csv"))).contains("SN00000001"));
     QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("devices"))));
+    // The dialog asked about "devices", not about the file of that name with the suffix.
+    QVERIFY(writeFile(home.filePath(QStringLiteral("devices.csv")), "kept"));
+    QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(window.saver->replaceQuestions,
+             QStringList{home.filePath(QStringLiteral("devices.csv"))});
+    QCOMPARE(readFile(home.filePath(QStringLiteral("devices.csv"))), QByteArray("kept"));
+    window.saver->replace = true;
+    QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(readFile(home.filePath(QStringLiteral("devices.csv"))).contains("SN00000001"));
 
     QVERIFY(home.mkdir(QStringLiteral("Documents")));
     window.saver->answerPath = home.filePath(QStringLiteral("devices.txt"));
