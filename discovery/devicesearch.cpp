@@ -8,6 +8,7 @@
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QVariant>
 #include <vector>
 
 namespace {
@@ -147,7 +148,8 @@ DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
     auto *socket = new QUdpSocket(this);
     const bool bound =
         socket->bind(local.address, discoveryPort, QAbstractSocket::DefaultForPlatform);
-    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferBytes);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                            QVariant(receiveBufferBytes));
     return Endpoint{socket, local, bound};
 }
 

@@ -39,7 +39,8 @@ void DeviceSimulator::readRequests()
         if (logRequests) {
             std::printf("%s from %s:%u to %s (%d bytes)\n", isRequest ? "request" : "ignored",
                         qPrintable(sender.toString()), unsigned(port),
-                        qPrintable(request.destinationAddress().toString()), request.data().size());
+                        qPrintable(request.destinationAddress().toString()),
+                        int(request.data().size()));
             std::fflush(stdout);
         }
         if (!isRequest)
