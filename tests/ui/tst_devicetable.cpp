@@ -300,17 +300,20 @@ void TestDeviceTable::burstListsEveryDeviceInItsRow()
     QTest::mouseClick(refreshButton(window), Qt::LeftButton);
     QUdpSocket device;
     QVERIFY(device.bind(QHostAddress::LocalHost, 0));
-    QStringList expected;
+    QStringList serials;
+    QStringList macs;
     for (int n = 0; n < 1000; ++n) {
         const QByteArray serial = "SNCC" + QByteArray::number(n).rightJustified(6, '0');
-        expected << QString::fromLatin1(serial);
-        QCOMPARE(device.writeDatagram("ACK " + serial + " 00:11:22:33:44:55",
-                                      QHostAddress::LocalHost, 44444),
+        const QByteArray mac = "02:00:00:00:" + QByteArray::number(n / 256 + 16, 16) + ':' +
+                               QByteArray::number(n % 256 + 256, 16).right(2);
+        serials << QString::fromLatin1(serial);
+        macs << QString::fromLatin1(mac);
+        QCOMPARE(device.writeDatagram("ACK " + serial + ' ' + mac, QHostAddress::LocalHost, 44444),
                  qint64(32));
     }
     QTRY_COMPARE(table->rowCount(), 1000);
-    QCOMPARE(column(table, 0), expected);
-    QCOMPARE(column(table, 2), QStringList(1000, QStringLiteral("00:11:22:33:44:55")));
+    QCOMPARE(column(table, 0), serials);
+    QCOMPARE(column(table, 2), macs);
 }
 
 QTEST_MAIN(TestDeviceTable)
