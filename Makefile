@@ -108,4 +108,5 @@ clean:
 
 # The program among a dozen simulated devices on two private networks; see scripts/demo.
 demo: build
-	scripts/demo
+	SCOUT_PROGRAM=$(BUILD)/app/ostrel-scout SCOUT_DEVICE_SIM=$(BUILD)/tools/device-sim/ostrel-device-sim \
+		scripts/demo
