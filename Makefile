@@ -1,33 +1,44 @@
 # Entry points for people; CMake does the building. See README.md.
-BUILD       ?= build
+# QT=5 (the default) or QT=6: the Qt that build, run, bench, package and the like use.
+QT          ?= 5
+BUILD_QT5   ?= build
+BUILD_QT6   ?= build-qt6
+BUILD       ?= $(BUILD_QT$(QT))
+PACKAGE_DIR ?= $(if $(filter 6,$(QT)),dist-qt6,dist)
 ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build build-asan run test test-normal test-sanitize bench format tidy images clean
+.PHONY: deps build build-asan run test test-normal test-qt5 test-qt6 test-sanitize bench format tidy
+.PHONY: images clean
 .PHONY: build-fuzz test-fuzz fuzz soak valgrind translations
 
 deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOUT_QT_MAJOR=$(QT) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSCOUT_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSCOUT_SANITIZE=ON -DSCOUT_QT_MAJOR=5 \
+		$(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 run: build
 	$(BUILD)/app/ostrel-scout
 
-# The sanitizer run goes first so that the plain run's summary closes the output.
-test: test-sanitize test-fuzz test-normal
+# The sanitizer and fuzz builds use Qt 5 only; every other test runs against Qt 5 and Qt 6.
+# The sanitizer run goes first so that the plain runs' summaries close the output.
+test: test-sanitize test-fuzz test-qt5 test-qt6
 
 test-normal: build
 	scripts/isolated ctest --test-dir $(BUILD) --output-on-failure
+
+test-qt5 test-qt6: test-qt%:
+	$(MAKE) test-normal QT=$*
 
 test-sanitize: build-asan
 	scripts/isolated ctest --test-dir $(ASAN_BUILD) --output-on-failure
@@ -35,7 +46,7 @@ test-sanitize: build-asan
 # libFuzzer needs clang; the fuzz build holds only the libraries that read network input.
 build-fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DSCOUT_FUZZ=ON $(CMAKE_FLAGS)
+		-DSCOUT_FUZZ=ON -DSCOUT_QT_MAJOR=5 $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # Each fuzz target for a few seconds; `make fuzz` runs each for FUZZ_SECONDS.
@@ -76,7 +87,7 @@ tidy: build
 
 # Brings translations/*.ts up to date with the texts in the sources (lupdate).
 translations: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOUT_QT_MAJOR=$(QT) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --target update-translations
 
 images: build
@@ -84,16 +95,18 @@ images: build
 
 .PHONY: package screenshot demo
 
-# The Debian package, built as Debian builds it (suite included), checked by lintian.
+# The Debian packages, built as Debian builds them (suite included), checked by lintian; against
+# Qt 6 with QT=6, into dist-qt6/.
 package: deps
-	scripts/build-package dist
+	SCOUT_QT_MAJOR=$(QT) scripts/build-package $(PACKAGE_DIR)
 
 screenshot: build
 	scripts/screenshot $(BUILD)/app/ostrel-scout desktop/screenshot.png
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD_QT5) $(BUILD_QT6) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The program among fifteen simulated devices on two private networks; see scripts/demo.
 demo: build
-	scripts/demo
+	SCOUT_PROGRAM=$(BUILD)/app/ostrel-scout SCOUT_DEVICE_SIM=$(BUILD)/tools/device-sim/ostrel-device-sim \
+		scripts/demo

@@ -183,10 +183,10 @@ int main(int argc, char *argv[])
     const Run &median = results[results.size() / 2];
 
     const bool met = best.lastLineMs <= targetMs;
-    std::printf("ostrel-scout-cli, burst of %d answers on a LAN, all %d printed (jsonl): request "
-                "to last line %.1f ms (median %.1f ms), to first line %.1f ms; best of %d runs; "
-                "target at most %.0f ms %s\n",
-                devices, devices, best.lastLineMs, median.lastLineMs, best.firstLineMs, runs,
-                targetMs, met ? "met" : "MISSED");
+    std::printf("ostrel-scout-cli (Qt %s), burst of %d answers on a LAN, all %d printed (jsonl): "
+                "request to last line %.1f ms (median %.1f ms), to first line %.1f ms; best of %d "
+                "runs; target at most %.0f ms %s\n",
+                qVersion(), devices, devices, best.lastLineMs, median.lastLineMs, best.firstLineMs,
+                runs, targetMs, met ? "met" : "MISSED");
     return met ? 0 : 1;
 }

@@ -285,8 +285,8 @@ int main(int argc, char *argv[])
     const auto row = [](const QString &label, double value, int decimals) {
         std::printf("| %-46s | %9.*f |\n", qPrintable(label), decimals, value);
     };
-    std::printf("Main window listing %d devices on loopback; processor: %s\n\n", deviceCount,
-                processorModel().constData());
+    std::printf("Main window listing %d devices on loopback; processor: %s; Qt %s\n\n", deviceCount,
+                processorModel().constData(), qVersion());
     std::printf("| %-46s | %9s |\n", "measure", "value");
     std::printf("|%s|%s|\n", QByteArray(48, '-').constData(), QByteArray(11, '-').constData());
     row(QStringLiteral("devices listed"), listed, 0);

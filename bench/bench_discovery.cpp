@@ -289,10 +289,12 @@ int main(int argc, char *argv[])
     }
     ::close(raw);
 
-    std::printf("Discovery ingest on loopback: receive buffer granted %d bytes (asked %d), "
-                "%d answers per round.\nProcessor: %s\nTime: CPU time of the receiving thread "
-                "while it empties its queue, best of %d runs.\n\n",
-                granted, requestedBufferBytes, ingest.fill, processorModel().constData(), repeats);
+    std::printf(
+        "Discovery ingest on loopback: receive buffer granted %d bytes (asked %d), "
+        "%d answers per round.\nProcessor: %s; Qt %s\nTime: CPU time of the receiving thread "
+        "while it empties its queue, best of %d runs.\n\n",
+        granted, requestedBufferBytes, ingest.fill, processorModel().constData(), qVersion(),
+        repeats);
     std::printf("%-28s %6s %8s %10s %11s %11s %7s\n", "case", "listed", "answers", "time",
                 "answers/s", "median/s", "vs raw");
     const double rawRate = best[0].perSecond();

@@ -1,12 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
-#include <QList>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
-#include <QVector>
 
 // Letting go of a list of tens of thousands of devices frees hundreds of thousands of blocks,
 // which at once would hold up the window for many milliseconds. Such a list is emptied instead
@@ -15,14 +14,11 @@ namespace GradualRelease {
 
 constexpr int sliceSize = 2048;
 
-template<typename T> void dropSlice(QList<T> &list)
+// QList, QVector (one type since Qt 6), std::vector, std::deque.
+template<typename Sequence> void dropSlice(Sequence &sequence)
 {
-    list.erase(list.end() - qMin(sliceSize, list.size()), list.end());
-}
-
-template<typename T> void dropSlice(QVector<T> &vector)
-{
-    vector.erase(vector.end() - qMin(sliceSize, vector.size()), vector.end());
+    using Size = decltype(sequence.size());
+    sequence.erase(sequence.end() - std::min(Size(sliceSize), sequence.size()), sequence.end());
 }
 
 template<typename T> void dropSlice(QSet<T> &set)
@@ -37,7 +33,7 @@ void releaseSlices(const std::shared_ptr<Container> &held, const QPointer<QObjec
 {
     dropSlice(*held);
     // Once the context is gone, whatever is left goes with the last copy of held.
-    if (!held->isEmpty() && context)
+    if (!held->empty() && context)
         QMetaObject::invokeMethod(
             context, [held, context] { releaseSlices(held, context); }, Qt::QueuedConnection);
 }

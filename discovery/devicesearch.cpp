@@ -10,6 +10,7 @@
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QVariant>
 #include <vector>
 
 namespace {
@@ -201,7 +202,8 @@ DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
         searchReport.bindErrors.append(SearchReport::AddressError{
             local.interfaceName, local.address, socket->errorString(), inUse});
     }
-    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferBytes);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                            QVariant(receiveBufferBytes));
     return Endpoint{socket, local, bound};
 }
 

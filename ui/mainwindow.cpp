@@ -44,7 +44,7 @@ int msUntil(const QElapsedTimer &clock, int interval)
 {
     if (!clock.isValid())
         return 0;
-    return int(qBound<qint64>(0, interval - clock.elapsed(), interval));
+    return int(qBound(qint64(0), interval - clock.elapsed(), qint64(interval)));
 }
 
 } // namespace
@@ -223,10 +223,10 @@ void MainWindow::fitMacColumnSoon()
 void MainWindow::makeRow(const deviceInfo &blank, const QString &serialNumber,
                          const QString &ipAddress, const QString &macAddress)
 {
-    // QList copies what it appends: appending a blank, read-only record and filling the copy
-    // in the list spares copying three filled items.
-    rows.append(blank);
-    deviceInfo &record = rows.last();
+    // Appending a blank, read-only record and filling the copy in the list spares copying three
+    // filled items.
+    rows.push_back(blank);
+    deviceInfo &record = rows.back();
     record.serialItem.setData(Qt::DisplayRole, serialNumber);
     record.ipItem.setData(Qt::DisplayRole, ipAddress);
     record.macItem.setData(Qt::DisplayRole, macAddress);
@@ -234,7 +234,7 @@ void MainWindow::makeRow(const deviceInfo &blank, const QString &serialNumber,
 
 void MainWindow::fillTable(int added)
 {
-    rowCount = rows.size();
+    rowCount = int(rows.size());
     table->setRowCount(rowCount);
     for (int i = rowCount - added; i < rowCount; ++i) {
         deviceInfo &record = rows[i];
@@ -255,7 +255,7 @@ void MainWindow::readFromUDP()
 void MainWindow::listNewDevices()
 {
     const int found = broadcaster->deviceCount();
-    const int shown = rows.size();
+    const int shown = int(rows.size());
     // A flood is listed a slice per pass, so that the window keeps answering.
     const int last = qMin(found, shown + maxRowsPerPass);
     deviceInfo blank;
@@ -412,8 +412,8 @@ void MainWindow::updateStatus()
     const bool searching = broadcaster->isReceiving();
     // Looked for only when it could explain an empty list: it reads files and processes.
     const FirewallState firewall =
-        !searching && rows.isEmpty() ? activeFirewall() : FirewallState();
-    const SearchStatus status(searching, rows.size(), broadcaster->report(), firewall);
+        !searching && rows.empty() ? activeFirewall() : FirewallState();
+    const SearchStatus status(searching, int(rows.size()), broadcaster->report(), firewall);
     statusLabel->setText(status.line());
     // The line has room for a short hint only; the tooltip says it in full.
     statusLabel->setToolTip(status.toolTip());

@@ -3,6 +3,7 @@
 #include "addressconflicts.h"
 
 #include <array>
+#include <deque>
 #include <memory>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -91,8 +92,9 @@ private:
     QStringList headerLabels;
     QPushButton *refreshButton = nullptr;
     QPushButton *connectButton = nullptr;
-    // QList keeps each record at a fixed heap address, which the table's pointers rely on.
-    QList<deviceInfo> rows;
+    // The table points at the items in these records: appending must never move one, which a
+    // deque guarantees (Qt 6's QList, like QVector, moves its elements when it grows).
+    std::deque<deviceInfo> rows;
     QLabel *logoLabel = nullptr;
     std::unique_ptr<QIcon> appIcon;
     std::unique_ptr<UDPBroadcaster> broadcaster;

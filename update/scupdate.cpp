@@ -53,6 +53,9 @@ void SCUpdate::checkForUpdate()
     // a byte, so a small compressed answer could fill the memory. A compressed answer that
     // arrives anyway is not JSON, hence no offer.
     request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
+    // A redirect is not an answer. Qt 6 follows redirects unless told otherwise; Qt 5 does not.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
 
     reply = manager->post(request, form.toString(QUrl::FullyEncoded).toUtf8());
     connect(reply, &QNetworkReply::readyRead, this, &SCUpdate::updateResponse);

@@ -350,7 +350,7 @@ void TestCliProgram::anyBytesInSerials()
     QCOMPARE(csv.exitCode, 0);
     QVERIFY(csv.out.startsWith("SERIAL,IP,MAC,INTERFACE\r\n"));
     QVERIFY(csv.out.contains("\r\n\"\"\"q\\\"\"b\\\\\"\"/'\",10.0.1.2,"));
-    QVERIFY(csv.out.contains("\r\n\"" + serials.at(2) + "\",10.0.1.2,"));
+    QVERIFY(csv.out.contains(QByteArray("\r\n\"" + serials.at(2) + "\",10.0.1.2,")));
     QVERIFY(csv.out.contains("\r\n'=cmd|' /C',10.0.1.2,"));
 }
 

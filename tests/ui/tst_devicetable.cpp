@@ -86,6 +86,7 @@ private slots:
     void doubleClickOpensThatRowWithoutEditor();
     void destructionAfterSortsAndRefreshes();
     void refreshesWithThousandsOfRows();
+    void burstListsEveryDeviceInItsRow();
 };
 
 void TestDeviceTable::rowsArriveInDiscoveryOrderAtTheBottom()
@@ -286,6 +287,33 @@ void TestDeviceTable::refreshesWithThousandsOfRows()
     QTest::mouseClick(refreshButton(*window), Qt::LeftButton);
     QCOMPARE(table->rowCount(), 0);
     window.reset();
+}
+
+void TestDeviceTable::burstListsEveryDeviceInItsRow()
+{
+    // A thousand answers at once: the rows are placed while the list of records grows, and
+    // every cell must still show its own record.
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTableWidget *table = deviceTable(window);
+    QTest::mouseClick(refreshButton(window), Qt::LeftButton);
+    QUdpSocket device;
+    QVERIFY(device.bind(QHostAddress::LocalHost, 0));
+    QStringList serials;
+    QStringList macs;
+    for (int n = 0; n < 1000; ++n) {
+        const QByteArray serial = "SNCC" + QByteArray::number(n).rightJustified(6, '0');
+        const QByteArray mac = "02:00:00:00:" + QByteArray::number(n / 256 + 16, 16) + ':' +
+                               QByteArray::number(n % 256 + 256, 16).right(2);
+        serials << QString::fromLatin1(serial);
+        macs << QString::fromLatin1(mac);
+        QCOMPARE(device.writeDatagram("ACK " + serial + ' ' + mac, QHostAddress::LocalHost, 44444),
+                 qint64(32));
+    }
+    QTRY_COMPARE(table->rowCount(), 1000);
+    QCOMPARE(column(table, 0), serials);
+    QCOMPARE(column(table, 2), macs);
 }
 
 QTEST_MAIN(TestDeviceTable)

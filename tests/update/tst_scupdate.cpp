@@ -286,6 +286,12 @@ void TestSCUpdate::notOffered_data()
     QTest::newRow("100 KiB body, never finished") << neverEnding << false << true;
     QTest::newRow("connection closed mid-body") << truncated << false << false;
     QTest::newRow("connection refused") << Answer() << true << false;
+    // A redirect is not an answer, even to an address that would offer an update.
+    for (int status : {301, 302, 303, 307, 308}) {
+        QTest::newRow(qPrintable(QStringLiteral("status %1 to an offer").arg(status)))
+            << S::respond(status, {}, "text/html", "Location: /scout/elsewhere\r\n") << false
+            << false;
+    }
 }
 
 // None of these is an answer: the checker ends without a prompt, as soon as the reply says
@@ -299,6 +305,7 @@ void TestSCUpdate::notOffered()
     LoopbackHttpServer server;
     QVERIFY(server.listen());
     server.setAnswer(QStringLiteral("/scout/check"), answer);
+    server.setAnswer(QStringLiteral("/scout/elsewhere"), offering(offer21));
 
     QPointer<SCUpdate> checker = startCheck(refused ? server.refusedUrl() : server.url());
     QSignalSpy available(checker, &SCUpdate::updateAvailable);

@@ -39,7 +39,7 @@ void DeviceSimulator::readRequests()
             std::fprintf(stderr, "%s from %s:%u to %s (%d bytes)\n",
                          isRequest ? "request" : "ignored", qPrintable(sender.toString()),
                          unsigned(port), qPrintable(request.destinationAddress().toString()),
-                         request.data().size());
+                         int(request.data().size()));
         }
         if (!isRequest)
             continue;

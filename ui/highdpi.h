@@ -1,7 +1,7 @@
 #pragma once
 
 // Windows keep their sizes in device-independent pixels and are scaled by the screen's
-// pixel ratio; images come from their @2x files where the screen needs them. Both settings
+// pixel ratio; images come from their @2x files where the screen needs them. The settings
 // take effect only when made before the application object exists.
 namespace HighDpi {
 
