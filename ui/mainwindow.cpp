@@ -411,8 +411,7 @@ void MainWindow::updateStatus()
 {
     const bool searching = broadcaster->isReceiving();
     // Looked for only when it could explain an empty list: it reads files and processes.
-    const FirewallState firewall =
-        !searching && rows.empty() ? activeFirewall() : FirewallState();
+    const FirewallState firewall = !searching && rows.empty() ? activeFirewall() : FirewallState();
     const SearchStatus status(searching, int(rows.size()), broadcaster->report(), firewall);
     statusLabel->setText(status.line());
     // The line has room for a short hint only; the tooltip says it in full.
