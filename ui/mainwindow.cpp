@@ -58,6 +58,7 @@ bool MainWindow::deviceInfo::QTableWidgetItemIP::operator<(const QTableWidgetIte
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<MainWindowForm>())
+    , firewall(std::make_unique<FirewallState>())
 {
     setupForm();
     ui->mainToolBar->hide();
@@ -200,7 +201,12 @@ void MainWindow::startDiscovery()
 {
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
-    connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, &MainWindow::updateStatus);
+    connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, [this] {
+        // Looked for once a search has ended with an empty list, which it could explain: it
+        // reads files and processes, and late answers update the status many times after.
+        *firewall = rows.empty() ? activeFirewall() : FirewallState();
+        updateStatus();
+    });
     connect(broadcaster.get(), &UDPBroadcaster::reportChanged, this, &MainWindow::updateStatus);
     broadcaster->sendBroadcast();
     updateStatus();
@@ -410,9 +416,8 @@ void MainWindow::createStatusLine()
 void MainWindow::updateStatus()
 {
     const bool searching = broadcaster->isReceiving();
-    // Looked for only when it could explain an empty list: it reads files and processes.
-    const FirewallState firewall = !searching && rows.empty() ? activeFirewall() : FirewallState();
-    const SearchStatus status(searching, int(rows.size()), broadcaster->report(), firewall);
+    const SearchStatus status(searching, int(rows.size()), broadcaster->report(),
+                              !searching && rows.empty() ? *firewall : FirewallState());
     statusLabel->setText(status.line());
     // The line has room for a short hint only; the tooltip says it in full.
     statusLabel->setToolTip(status.toolTip());

@@ -21,6 +21,7 @@ class QTableWidget;
 class QTimer;
 class TableActions;
 class UDPBroadcaster;
+struct FirewallState;
 struct MainWindowForm;
 
 class MainWindow : public QMainWindow
@@ -135,6 +136,8 @@ private:
     AddressConflicts conflicts;
 
     QLabel *statusLabel = nullptr;
+    // The host firewall as seen when the latest search ended.
+    std::unique_ptr<FirewallState> firewall;
     TableActions *actions = nullptr;
     ListSaver *saver = nullptr;
 };
