@@ -73,31 +73,8 @@ void TestSearchStatus::texts_data()
     QTest::addColumn<QStringList>("englishTip");
     QTest::addColumn<QStringList>("polishTip");
 
-    // The counts, in each of the three Polish plural forms.
+    // The plain counts are the window's own test (tst_devicelistlogic); here, the causes.
     const Report plain = network();
-    const struct
-    {
-        bool searching;
-        int found;
-        const char *english;
-        const char *polish;
-    } counts[] = {
-        {true, 0, "Searching...", "Szukanie..."},
-        {true, 1, "Searching... 1 device found", "Szukanie... znaleziono 1 urządzenie"},
-        {true, 22, "Searching... 22 devices found", "Szukanie... znaleziono 22 urządzenia"},
-        {true, 5, "Searching... 5 devices found", "Szukanie... znaleziono 5 urządzeń"},
-        {false, 1, "1 device found", "Znaleziono 1 urządzenie"},
-        {false, 4, "4 devices found", "Znaleziono 4 urządzenia"},
-        {false, 112, "112 devices found", "Znaleziono 112 urządzeń"},
-    };
-    for (const auto &count : counts)
-        QTest::newRow(count.english)
-            << count.searching << count.found << plain << false << QString::fromUtf8(count.english)
-            << QString::fromUtf8(count.polish) << QStringList() << QStringList();
-    QTest::newRow("none") << false << 0 << plain << false
-                          << "No devices: check cable, power, network"
-                          << "Brak urządzeń: sprawdź kabel, prąd, sieć"
-                          << parts({"Check the cable"}) << parts({"Sprawdź kabel"});
 
     // The port held on every address shows at once, and outranks every later cause.
     Report portTaken = network();
