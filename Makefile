@@ -10,6 +10,9 @@ FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
+WINDOWS_BUILD ?= build-windows
+SCOUT_WINDOWS_QT ?= $(HOME)/.cache/ostrel-scout/qt6-mingw
+export SCOUT_WINDOWS_QT
 
 .PHONY: deps build build-asan run test test-normal test-qt5 test-qt6 test-sanitize bench format tidy
 .PHONY: images clean
@@ -104,9 +107,32 @@ screenshot: build
 	scripts/screenshot $(BUILD)/app/ostrel-scout desktop/screenshot.png
 
 clean:
-	rm -rf $(BUILD_QT5) $(BUILD_QT6) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD_QT5) $(BUILD_QT6) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
 
 # The program among fifteen simulated devices on two private networks; see scripts/demo.
 demo: build
 	SCOUT_PROGRAM=$(BUILD)/app/ostrel-scout SCOUT_DEVICE_SIM=$(BUILD)/tools/device-sim/ostrel-device-sim \
 		scripts/demo
+
+.PHONY: windows-deps windows test-windows windows-installer
+
+# Windows: Qt for Windows built once from Debian's source (scripts/windows-qt), then the
+# programs, the simulator and the tests cross-built with MinGW-w64 into build-windows/.
+windows-deps:
+	@scripts/install-deps --windows
+	scripts/windows-qt
+
+windows: windows-deps
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release -DSCOUT_QT_MAJOR=6 \
+		-DCMAKE_TOOLCHAIN_FILE=$(SCOUT_WINDOWS_QT)/lib/cmake/Qt6/qt.toolchain.cmake \
+		-DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# ostrel-scout-2.0-setup.exe in build-windows/, made with NSIS.
+windows-installer: windows
+	cmake --build $(WINDOWS_BUILD) --target windows-installer
+
+# The Windows build's tests under Wine, in a private network namespace; the tests that need
+# Linux around the Windows programs (networks, the installer) build those from outside.
+test-windows: windows windows-installer
+	scripts/isolated ctest --test-dir $(WINDOWS_BUILD) --output-on-failure

@@ -1,5 +1,6 @@
 #include "devicesearch.h"
 
+#include "bindmode.h"
 #include "directread.h"
 #include "discoverydatagram.h"
 #include "discoverylog.h"
@@ -96,8 +97,12 @@ void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
     datagram.setSender(endpoint.local.address, discoveryPort);
     const qint64 sent = endpoint.socket->writeDatagram(datagram);
 #endif
+#ifdef Q_OS_LINUX
     // Qt names every failed send alike; the system's own reason says more.
     const int systemError = errno;
+#else
+    const int systemError = 0;
+#endif
     const QString where = endpoint.local.address.toString();
     if (sent == request.size()) {
         ++searchReport.requestsSent;
@@ -195,8 +200,7 @@ DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
 {
     // A socket whose bind failed stays silent until the next search tries again.
     auto *socket = new QUdpSocket(this);
-    const bool bound =
-        socket->bind(local.address, discoveryPort, QAbstractSocket::DefaultForPlatform);
+    const bool bound = socket->bind(local.address, discoveryPort, discoveryBindMode());
     if (!bound) {
         const bool inUse = socket->error() == QAbstractSocket::AddressInUseError;
         searchReport.bindErrors.append(SearchReport::AddressError{
