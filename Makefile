@@ -124,6 +124,7 @@ windows-deps:
 
 windows: windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release -DSCOUT_QT_MAJOR=6 \
+		-DSCOUT_LINUX_DEVICE_SIM=$(CURDIR)/$(BUILD_QT5)/tools/device-sim/ostrel-device-sim \
 		-DCMAKE_TOOLCHAIN_FILE=$(SCOUT_WINDOWS_QT)/lib/cmake/Qt6/qt.toolchain.cmake \
 		-DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
@@ -134,5 +135,5 @@ windows-installer: windows
 
 # The Windows build's tests under Wine, in a private network namespace; the tests that need
 # Linux around the Windows programs (networks, the installer) build those from outside.
-test-windows: windows windows-installer
+test-windows: windows windows-installer build
 	scripts/isolated ctest --test-dir $(WINDOWS_BUILD) --output-on-failure

@@ -20,13 +20,13 @@ endforeach()
 
 if(CMAKE_CROSSCOMPILING)
     # Windows paths for Wine's search path: Wine shows the root of the file system as Z:.
-    set(wine_path "Z:$<TARGET_FILE_DIR:Qt::Core>")
+    set(wine_path "Z:$<TARGET_FILE_DIR:Qt6::Core>")
     foreach(runtime ${SCOUT_WINDOWS_RUNTIME})
         get_filename_component(folder ${runtime} DIRECTORY)
         list(APPEND wine_path "Z:${folder}")
     endforeach()
     list(REMOVE_DUPLICATES wine_path)
-    string(REPLACE ";" "\\;" SCOUT_WINE_PATH "${wine_path}")
+    set(SCOUT_WINE_PATH "${wine_path}")
     set(SCOUT_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine)
     configure_file(${PROJECT_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run.in
         @ONLY)

@@ -2,11 +2,19 @@
 #include "devicerecord.h"
 #include "devicetext.h"
 #include "devicewriter.h"
+#include "interruptnotifier.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTest>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#endif
 
 Q_DECLARE_METATYPE(OutputFormat)
 
@@ -68,6 +76,8 @@ private slots:
     void csv();
     void json_data();
     void json();
+
+    void interruptComesThroughTheEventLoop();
 };
 
 void TestCliText::defaults()
@@ -349,5 +359,19 @@ void TestCliText::json()
     }
 }
 
-QTEST_APPLESS_MAIN(TestCliText)
+// Ctrl+C in the terminal: on Linux a signal, on Windows a console event on a thread of its own.
+void TestCliText::interruptComesThroughTheEventLoop()
+{
+    InterruptNotifier notifier;
+    QSignalSpy interrupted(&notifier, &InterruptNotifier::interrupted);
+#ifdef Q_OS_WIN
+    QVERIFY(::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0));
+#else
+    QCOMPARE(::raise(SIGTERM), 0);
+#endif
+    QCOMPARE(interrupted.count(), 0);
+    QTRY_COMPARE(interrupted.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestCliText)
 #include "tst_clitext.moc"

@@ -243,6 +243,9 @@ void TestTranslations::polishComplete()
 // The translation file holds exactly the texts that lupdate finds in the sources now.
 void TestTranslations::currentWithSources()
 {
+#ifdef Q_OS_WIN
+    QSKIP("lupdate is the build machine's program; the Linux builds run this check");
+#endif
     QTemporaryDir scratch;
     QVERIFY(scratch.isValid());
     const QString fresh = scratch.filePath(QStringLiteral("current_pl.ts"));

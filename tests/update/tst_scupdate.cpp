@@ -1,4 +1,5 @@
 #include "loopbackhttpserver.h"
+#include "peakmemory.h"
 #include "scupdate.h"
 #include "updateprompts.h"
 #include "updatewindow.h"
@@ -74,18 +75,6 @@ QByteArray gzippedZeros(qint64 size)
     return result == Z_STREAM_END ? gzipped : QByteArray();
 }
 
-// The most resident memory this process has held so far (VmHWM), in KiB; -1 if unknown.
-qint64 peakResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLongLong();
-    }
-    return -1;
-}
 
 } // namespace
 
