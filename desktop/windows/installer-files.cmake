@@ -1,0 +1,73 @@
+# Writes the installer's file lists from the staging folder (cmake -P, run by the
+# windows-installer target): the files to install, the same files and their folders to remove
+# in the uninstaller, and their size. The uninstaller removes by this list, never a whole folder,
+# so that anything a user put into the install folder stays.
+#
+#   cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh -P installer-files.cmake
+if(NOT IS_DIRECTORY "${STAGING}" OR NOT OUTPUT)
+    message(FATAL_ERROR "usage: cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh -P installer-files.cmake")
+endif()
+
+# NSIS reads "$" as the start of a variable.
+function(nsis_text result text)
+    string(REPLACE "$" "$$" text "${text}")
+    set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${STAGING}" "${STAGING}/*")
+if(NOT files)
+    message(FATAL_ERROR "Nothing to install in ${STAGING}")
+endif()
+list(SORT files)
+
+set(install "")
+set(uninstall "")
+set(folders "")
+set(size 0)
+set(current_folder "-")
+foreach(file ${files})
+    get_filename_component(folder "${file}" DIRECTORY)
+    string(REPLACE "/" "\\" windows_folder "${folder}")
+    string(REPLACE "/" "\\" windows_file "${file}")
+    nsis_text(windows_folder "${windows_folder}")
+    nsis_text(windows_file "${windows_file}")
+    nsis_text(source "${STAGING}/${file}")
+    if(NOT folder STREQUAL current_folder)
+        set(current_folder "${folder}")
+        if(folder STREQUAL "")
+            string(APPEND install "    SetOutPath \"$INSTDIR\"\n")
+        else()
+            string(APPEND install "    SetOutPath \"$INSTDIR\\${windows_folder}\"\n")
+        endif()
+    endif()
+    string(APPEND install "    File \"${source}\"\n")
+    string(APPEND uninstall "    Delete \"$INSTDIR\\${windows_file}\"\n")
+
+    # Every folder on the way to the file, so that plugins\ goes as well as plugins\styles\.
+    while(NOT folder STREQUAL "")
+        list(APPEND folders "${folder}")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+
+    file(SIZE "${STAGING}/${file}" file_size)
+    math(EXPR size "${size} + ${file_size}")
+endforeach()
+
+# Deepest folders first; RMDir without /r removes a folder only once it is empty.
+list(REMOVE_DUPLICATES folders)
+list(SORT folders)
+list(REVERSE folders)
+foreach(folder ${folders})
+    string(REPLACE "/" "\\" windows_folder "${folder}")
+    nsis_text(windows_folder "${windows_folder}")
+    string(APPEND uninstall "    RMDir \"$INSTDIR\\${windows_folder}\"\n")
+endforeach()
+
+math(EXPR size_kb "(${size} + 1023) / 1024")
+file(WRITE "${OUTPUT}" "; Made by installer-files.cmake from ${STAGING}.
+!define INSTALLED_SIZE_KB ${size_kb}
+!macro InstallFiles
+${install}!macroend
+!macro UninstallFiles
+${uninstall}!macroend
+")
