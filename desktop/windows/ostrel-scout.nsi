@@ -62,7 +62,7 @@ LangString NoFirewallRule ${LANG_POLISH} \
 LangString ProgramRunning ${LANG_ENGLISH} \
     "${PRODUCT} is running. Close it (the window and any ostrel-scout-cli), then choose Retry."
 LangString ProgramRunning ${LANG_POLISH} \
-    "Program ${PRODUCT} jest uruchomiony. Zamknij go (okno i każdy ostrel-scout-cli), a potem wybierz Ponów."
+    "Program ${PRODUCT} jest uruchomiony. Zamknij go (okno i każdy ostrel-scout-cli), a potem wybierz Ponów próbę."
 
 VIProductVersion "${FILE_VERSION}"
 VIFileVersion "${FILE_VERSION}"
@@ -147,16 +147,24 @@ Function un.onInit
     SetShellVarContext all
 FunctionEnd
 
-Section Uninstall
-    ; A running program keeps its files; stop before removing anything rather than leave half.
-retry:
-    ClearErrors
-    Delete "$INSTDIR\ostrel-scout.exe"
-    Delete "$INSTDIR\ostrel-scout-cli.exe"
-    ${If} ${Errors}
-        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(ProgramRunning)" /SD IDCANCEL IDRETRY retry
-        Abort
+; Windows lets no one write to a program while it runs.
+!macro AbortIfRunning program
+    ${If} ${FileExists} "$INSTDIR\${program}"
+        ClearErrors
+        FileOpen $0 "$INSTDIR\${program}" a
+        ${If} ${Errors}
+            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(ProgramRunning)" /SD IDCANCEL IDRETRY retry
+            Abort
+        ${EndIf}
+        FileClose $0
     ${EndIf}
+!macroend
+
+Section Uninstall
+    ; A running program would keep its files: stop before removing anything rather than halfway.
+retry:
+    !insertmacro AbortIfRunning ostrel-scout.exe
+    !insertmacro AbortIfRunning ostrel-scout-cli.exe
 
     !insertmacro DeleteFirewallRule ostrel-scout.exe
     !insertmacro DeleteFirewallRule ostrel-scout-cli.exe
