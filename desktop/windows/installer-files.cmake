@@ -1,11 +1,25 @@
-# Writes the installer's file lists from the staging folder (cmake -P, run by the
-# windows-installer target): the files to install, the same files and their folders to remove
-# in the uninstaller, and their size. The uninstaller removes by this list, never a whole folder,
-# so that anything a user put into the install folder stays.
+# Readies the staging folder for the installer and writes the installer's file lists from it
+# (cmake -P, run by the windows-installer target): with STRIP, takes the debugging information
+# out of the programs and libraries (the MinGW runtime's alone is most of its size); then lists
+# the files to install, the same files and their folders to remove in the uninstaller, and their
+# size. The uninstaller removes by this list, never a whole folder, so that anything a user put
+# into the install folder stays.
 #
-#   cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh -P installer-files.cmake
+#   cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh [-DSTRIP=STRIP-PROGRAM] -P installer-files.cmake
 if(NOT IS_DIRECTORY "${STAGING}" OR NOT OUTPUT)
-    message(FATAL_ERROR "usage: cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh -P installer-files.cmake")
+    message(FATAL_ERROR
+        "usage: cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh [-DSTRIP=STRIP] -P installer-files.cmake")
+endif()
+get_filename_component(STAGING "${STAGING}" ABSOLUTE)
+
+if(STRIP)
+    file(GLOB_RECURSE binaries "${STAGING}/*.exe" "${STAGING}/*.dll")
+    foreach(binary ${binaries})
+        execute_process(COMMAND ${STRIP} --strip-debug ${binary} RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "${STRIP} failed on ${binary}")
+        endif()
+    endforeach()
 endif()
 
 # NSIS reads "$" as the start of a variable.
