@@ -74,9 +74,9 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "© 2026 ${PUBLISHER}"
 
 ; netsh's answer is only logged, never fatal: the programs work without the rule wherever no
-; firewall drops the answers, a user may have set the firewall up by other means, and Wine's
-; netsh knows no advfirewall. A rule is deleted before it is added, so that installing again
-; leaves one rule, not two.
+; firewall drops the answers, netsh fails where the firewall service is off or policy manages
+; the rules, and Wine's netsh accepts every command and makes no rule. A rule is deleted before
+; it is added, so that installing again leaves one rule, not two.
 !macro DeleteFirewallRule program
     nsExec::ExecToLog '"$SYSDIR\netsh.exe" advfirewall firewall delete rule name="${FIREWALL_RULE}" dir=in program="$INSTDIR\${program}"'
     Pop $0
