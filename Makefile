@@ -114,7 +114,7 @@ demo: build
 	SCOUT_PROGRAM=$(BUILD)/app/ostrel-scout SCOUT_DEVICE_SIM=$(BUILD)/tools/device-sim/ostrel-device-sim \
 		scripts/demo
 
-.PHONY: windows-deps windows test-windows windows-installer
+.PHONY: windows-deps windows test-windows windows-installer windows-device-sim
 
 # Windows: Qt for Windows built once from Debian's source (scripts/windows-qt), then the
 # programs, the simulator and the tests cross-built with MinGW-w64 into build-windows/.
@@ -124,7 +124,6 @@ windows-deps:
 
 windows: windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release -DSCOUT_QT_MAJOR=6 \
-		-DSCOUT_LINUX_DEVICE_SIM=$(CURDIR)/$(BUILD_QT5)/tools/device-sim/ostrel-device-sim \
 		-DCMAKE_TOOLCHAIN_FILE=$(SCOUT_WINDOWS_QT)/lib/cmake/Qt6/qt.toolchain.cmake \
 		-DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
@@ -135,5 +134,11 @@ windows-installer: windows
 
 # The Windows build's tests under Wine, in a private network namespace; the tests that need
 # Linux around the Windows programs (networks, the installer) build those from outside.
-test-windows: windows windows-installer build
+test-windows: windows windows-installer windows-device-sim
 	scripts/isolated ctest --test-dir $(WINDOWS_BUILD) --output-on-failure
+
+# The Linux simulator that plays the devices around the Windows programs (SCOUT_LINUX_DEVICE_SIM
+# in the Windows build; build-qt6's unless set).
+windows-device-sim: deps
+	cmake -S . -B $(BUILD_QT6) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOUT_QT_MAJOR=6 $(CMAKE_FLAGS)
+	cmake --build $(BUILD_QT6) --target ostrel-device-sim -j $(JOBS)

@@ -1,0 +1,97 @@
+# Readies the staging folder for the installer and writes the installer's file lists from it
+# (cmake -P, run by the windows-installer target): with STRIP, takes the debugging information
+# out of the programs and libraries (the MinGW runtime's alone is most of its size); then lists
+# the files to install, the same files and their folders to remove in the uninstaller, and their
+# size. The uninstaller removes by this list, never a whole folder, so that anything a user put
+# into the install folder stays.
+#
+#   cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh [-DSTRIP=STRIP-PROGRAM] -P installer-files.cmake
+if(NOT IS_DIRECTORY "${STAGING}" OR NOT OUTPUT)
+    message(FATAL_ERROR
+        "usage: cmake -DSTAGING=DIR -DOUTPUT=FILE.nsh [-DSTRIP=STRIP] -P installer-files.cmake")
+endif()
+get_filename_component(STAGING "${STAGING}" ABSOLUTE)
+
+if(STRIP)
+    file(GLOB_RECURSE binaries "${STAGING}/*.exe" "${STAGING}/*.dll")
+    foreach(binary ${binaries})
+        execute_process(COMMAND ${STRIP} --strip-debug ${binary} RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "${STRIP} failed on ${binary}")
+        endif()
+    endforeach()
+endif()
+
+# NSIS reads "$" as the start of a variable.
+function(nsis_text result text)
+    string(REPLACE "$" "$$" text "${text}")
+    set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${STAGING}" "${STAGING}/*")
+if(NOT files)
+    message(FATAL_ERROR "Nothing to install in ${STAGING}")
+endif()
+list(SORT files)
+
+# The folders that hold files, and every folder on the way to them, so that plugins\ goes as well
+# as plugins\styles\.
+set(folders "")
+set(size 0)
+foreach(file ${files})
+    get_filename_component(folder "${file}" DIRECTORY)
+    while(NOT folder STREQUAL "")
+        list(APPEND folders "${folder}")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+    file(SIZE "${STAGING}/${file}" file_size)
+    math(EXPR size "${size} + ${file_size}")
+endforeach()
+list(REMOVE_DUPLICATES folders)
+list(SORT folders)
+
+set(install "")
+set(uninstall "")
+# Folder by folder, the install folder itself first.
+foreach(folder "" ${folders})
+    if(folder STREQUAL "")
+        set(target "$INSTDIR")
+    else()
+        string(REPLACE "/" "\\" windows_folder "${folder}")
+        nsis_text(windows_folder "${windows_folder}")
+        set(target "$INSTDIR\\${windows_folder}")
+    endif()
+    set(output_path_set FALSE)
+    foreach(file ${files})
+        get_filename_component(file_folder "${file}" DIRECTORY)
+        if(NOT file_folder STREQUAL folder)
+            continue()
+        endif()
+        if(NOT output_path_set)
+            string(APPEND install "    SetOutPath \"${target}\"\n")
+            set(output_path_set TRUE)
+        endif()
+        get_filename_component(name "${file}" NAME)
+        nsis_text(name "${name}")
+        nsis_text(source "${STAGING}/${file}")
+        string(APPEND install "    File \"${source}\"\n")
+        string(APPEND uninstall "    Delete \"${target}\\${name}\"\n")
+    endforeach()
+endforeach()
+
+# Deepest folders first; RMDir without /r removes a folder only once it is empty.
+list(REVERSE folders)
+foreach(folder ${folders})
+    string(REPLACE "/" "\\" windows_folder "${folder}")
+    nsis_text(windows_folder "${windows_folder}")
+    string(APPEND uninstall "    RMDir \"$INSTDIR\\${windows_folder}\"\n")
+endforeach()
+
+math(EXPR size_kb "(${size} + 1023) / 1024")
+file(WRITE "${OUTPUT}" "; Made by installer-files.cmake from ${STAGING}.
+!define INSTALLED_SIZE_KB ${size_kb}
+!macro InstallFiles
+${install}!macroend
+!macro UninstallFiles
+${uninstall}!macroend
+")
