@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     QStringList available;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &interface : interfaces)
-        available.append(interface.name());
+        available << interface.name() << interface.humanReadableName();
     const QString unknown = firstUnknownInterface(options.interfaces, available);
     if (!unknown.isEmpty())
         return usage(QStringLiteral("no network interface named \"%1\"").arg(unknown));

@@ -49,7 +49,9 @@ bool installTranslator(QCoreApplication &app)
     initTranslationResources();
     // Qt's own texts (the buttons and labels of file dialogs and message boxes) come from
     // Qt's translations folder; without them those dialogs stay English.
-    install(app, QStringLiteral("qt_pl"), qtTranslationsFolder());
+    // qtbase_pl, not qt_pl: that one only names the modules' files and fails to load when
+    // one of them is not there, as where only what the program uses is installed (Windows).
+    install(app, QStringLiteral("qtbase_pl"), qtTranslationsFolder());
     return install(app, QStringLiteral("ostrel-scout_pl.qm"), QStringLiteral(":/translations"));
 }
 

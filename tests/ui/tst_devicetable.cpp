@@ -1,3 +1,4 @@
+#include "loopbackdevice.h"
 #include "mainwindow.h"
 #include "urlcatcher.h"
 #include "windowparts.h"
@@ -11,17 +12,6 @@
 #include <QUrl>
 
 namespace {
-
-// Answers as a device would: from its own loopback address to the window's socket on
-// 127.0.0.1, the only address in the test's network namespace.
-void answer(const char *serial, const char *ip, const char *mac = "00:11:22:33:44:55")
-{
-    const QByteArray datagram = QByteArray("ACK ") + serial + ' ' + mac;
-    QVERIFY(datagram.size() == 32);
-    QUdpSocket device;
-    QVERIFY(device.bind(QHostAddress(QString::fromLatin1(ip)), 0));
-    QCOMPARE(device.writeDatagram(datagram, QHostAddress::LocalHost, 44444), qint64(32));
-}
 
 QStringList strings(std::initializer_list<const char *> texts)
 {

@@ -1,4 +1,5 @@
 #include "listsaver.h"
+#include "loopbackdevice.h"
 #include "mainwindow.h"
 #include "urlcatcher.h"
 #include "windowparts.h"
@@ -43,17 +44,6 @@ bool expectPolish()
 QString text(bool polish, const char *polishText, const char *englishText)
 {
     return QString::fromUtf8(polish ? polishText : englishText);
-}
-
-// Answers as a device would, from its own loopback address to the window's socket on
-// 127.0.0.1. serial is any 10 bytes, as a device may send them.
-void answer(const QByteArray &serial, const char *ip, const char *mac = "00:11:22:33:44:55")
-{
-    const QByteArray datagram = "ACK " + serial + ' ' + mac;
-    QVERIFY(datagram.size() == 32);
-    QUdpSocket device;
-    QVERIFY(device.bind(QHostAddress(QString::fromLatin1(ip)), 0));
-    QCOMPARE(device.writeDatagram(datagram, QHostAddress::LocalHost, 44444), qint64(32));
 }
 
 // The text the window shows for a serial the device sent as these bytes: each byte widened
