@@ -135,7 +135,8 @@ windows-installer: windows
 # The Windows build's tests under Wine, in a private network namespace; the tests that need
 # Linux around the Windows programs (networks, the installer) build those from outside.
 test-windows: windows windows-installer windows-device-sim
-	scripts/isolated ctest --test-dir $(WINDOWS_BUILD) --output-on-failure
+	scripts/isolated $(WINDOWS_BUILD)/wine-run --server-for \
+		ctest --test-dir $(WINDOWS_BUILD) --output-on-failure
 
 # The Linux simulator that plays the devices around the Windows programs (SCOUT_LINUX_DEVICE_SIM
 # in the Windows build; build-qt6's unless set).

@@ -14,10 +14,17 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 {
     int index = -1;
     switch (event) {
-    case CTRL_C_EVENT: index = 0; break;
-    case CTRL_BREAK_EVENT: index = 1; break;
-    case CTRL_CLOSE_EVENT: index = 2; break;
-    default: return FALSE;
+    case CTRL_C_EVENT:
+        index = 0;
+        break;
+    case CTRL_BREAK_EVENT:
+        index = 1;
+        break;
+    case CTRL_CLOSE_EVENT:
+        index = 2;
+        break;
+    default:
+        return FALSE;
     }
     // A second one of the same kind ends the process at once, should the first one's clean end
     // hang; so does one that comes after the notifier is gone.

@@ -18,8 +18,8 @@ QList<LocalAddress> localIPv4Addresses(const QStringList &interfaceNames)
         const QList<QNetworkAddressEntry> entries = interface.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
             if (isIPv4Entry(entry))
-                result.append(LocalAddress{entry.ip(), entry.prefixLength(), interface.index(),
-                                           shownName});
+                result.append(
+                    LocalAddress{entry.ip(), entry.prefixLength(), interface.index(), shownName});
         }
     }
     return result;

@@ -1,7 +1,7 @@
+#include "bindmode.h"
 #include "clioptions.h"
 #include "devicerecord.h"
 #include "devicetext.h"
-#include "bindmode.h"
 #include "devicewriter.h"
 #include "interruptnotifier.h"
 

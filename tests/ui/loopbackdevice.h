@@ -12,8 +12,7 @@
 // binds a socket on any address but 127.0.0.1 to every address, so that everything it sends
 // over loopback comes from 127.0.0.1, and the Windows tests' Wine runner puts the address back
 // by the port (scripts/wine-run.in).
-inline void answer(const QByteArray &serial, const char *ip,
-                   const char *mac = "00:11:22:33:44:55")
+inline void answer(const QByteArray &serial, const char *ip, const char *mac = "00:11:22:33:44:55")
 {
     const QByteArray datagram = "ACK " + serial + ' ' + mac;
     QVERIFY(datagram.size() == 32);

@@ -446,8 +446,7 @@ void TestEverydayUse::saveStartsInAFolderThatExistsAndAddsTheSuffix()
 #ifdef Q_OS_WIN
     // Windows keeps the documents folder in the user's profile, named after the user, so any
     // letter may be in its path (the Windows tests run as a user with Polish letters).
-    const QString startFolder =
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString startFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QVERIFY(QFileInfo(startFolder).isDir());
 #else
     const ScopedEnvironment homeIs("HOME", QFile::encodeName(home.path()));
@@ -476,8 +475,8 @@ void TestEverydayUse::saveStartsInAFolderThatExistsAndAddsTheSuffix()
 
 #ifdef Q_OS_WIN
     // Saved where the dialog starts: in the profile's own folder.
-    const QString inDocuments = QDir(startFolder).filePath(QFileInfo(home.path()).fileName() +
-                                                           QStringLiteral(".csv"));
+    const QString inDocuments =
+        QDir(startFolder).filePath(QFileInfo(home.path()).fileName() + QStringLiteral(".csv"));
     window.saver->answerPath = inDocuments;
     QTest::keyClick(table, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(readFile(inDocuments).contains("SN00000001"));

@@ -1,9 +1,8 @@
 #include "peakmemory.h"
 
 #ifdef Q_OS_WIN
-#include <windows.h>
-
 #include <psapi.h>
+#include <windows.h>
 #else
 #include <QFile>
 #endif

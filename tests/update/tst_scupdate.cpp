@@ -75,7 +75,6 @@ QByteArray gzippedZeros(qint64 size)
     return result == Z_STREAM_END ? gzipped : QByteArray();
 }
 
-
 } // namespace
 
 // Records, in order, the URLs handed to the desktop and the objects that went.
