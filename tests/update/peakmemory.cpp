@@ -1,8 +1,9 @@
 #include "peakmemory.h"
 
 #ifdef Q_OS_WIN
-#include <psapi.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <psapi.h>
 #else
 #include <QFile>
 #endif
