@@ -48,7 +48,7 @@ test-sanitize: build-asan
 
 # libFuzzer needs clang; the fuzz build holds only the libraries that read network input.
 build-fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DSCOUT_FUZZ=ON -DSCOUT_QT_MAJOR=5 $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
