@@ -96,6 +96,13 @@ translations: deps
 images: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/draw-images/scout-draw-images resources
 
+.PHONY: test-debian13
+
+# The Qt 5 and Qt 6 suites again in a Debian 13 root made with debootstrap (kept in
+# SCOUT_DEBIAN13_ROOT, ~/.cache/ostrel-scout/debian13 unless set); see scripts/test-debian13.
+test-debian13: deps
+	JOBS=$(JOBS) scripts/test-debian13
+
 .PHONY: package screenshot demo
 
 # The Debian packages, built as Debian builds them (suite included), checked by lintian; against
