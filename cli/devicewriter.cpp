@@ -4,6 +4,8 @@
 #include "devicerecord.h"
 #include "devicetext.h"
 
+#include <utility>
+
 namespace {
 
 const QLatin1String gap("  ");
@@ -91,7 +93,7 @@ QString DeviceWriter::searchEnded()
 {
     if (heldRows.isEmpty())
         return {};
-    for (const QStringList &row : qAsConst(heldRows)) {
+    for (const QStringList &row : std::as_const(heldRows)) {
         for (int column = 0; column < columnWidths.size(); ++column)
             columnWidths[column] = qMax(columnWidths.at(column), int(row.at(column).size()));
     }
@@ -100,7 +102,7 @@ QString DeviceWriter::searchEnded()
         headingWritten = true;
         text += tableRow(tableHeading(), columnWidths);
     }
-    for (const QStringList &row : qAsConst(heldRows))
+    for (const QStringList &row : std::as_const(heldRows))
         text += tableRow(row, columnWidths);
     heldRows.clear();
     return text;

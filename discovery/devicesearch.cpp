@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <QVariant>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -58,13 +59,13 @@ void DeviceSearch::start()
 
     if (endpoints.isEmpty())
         qCInfo(lcDiscovery, "no IPv4 address to search from");
-    for (const SearchReport::AddressError &error : qAsConst(searchReport.bindErrors))
+    for (const SearchReport::AddressError &error : std::as_const(searchReport.bindErrors))
         qCInfo(lcDiscovery, "address %s on %s: port %d not bound: %s",
                qPrintable(error.address.toString()), qPrintable(error.interfaceName),
                int(discoveryPort), qPrintable(error.error));
 
     const QByteArray request = discoveryRequest();
-    for (const Endpoint &endpoint : qAsConst(endpoints)) {
+    for (const Endpoint &endpoint : std::as_const(endpoints)) {
         if (!endpoint.bound)
             continue;
         qCInfo(lcDiscovery, "address %s on %s: bound to port %d",
@@ -189,7 +190,7 @@ void DeviceSearch::updateSockets()
     }
     searchReport.addressCount = endpoints.size();
     // Later, not now: this may run inside a signal of one of these sockets.
-    for (const Endpoint &gone : qAsConst(previous)) {
+    for (const Endpoint &gone : std::as_const(previous)) {
         gone.socket->disconnect(this);
         gone.socket->close();
         gone.socket->deleteLater();
@@ -218,7 +219,7 @@ void DeviceSearch::receive()
     batch.clear();
     bool moreWaiting = false;
     QHostAddress sender;
-    for (const Endpoint &endpoint : qAsConst(endpoints)) {
+    for (const Endpoint &endpoint : std::as_const(endpoints)) {
         QUdpSocket *socket = endpoint.socket;
         if (!endpoint.bound)
             continue;
@@ -359,7 +360,7 @@ void DeviceSearch::countLate(const DeviceRecord &record)
 
 void DeviceSearch::discardQueued()
 {
-    for (const Endpoint &endpoint : qAsConst(endpoints)) {
+    for (const Endpoint &endpoint : std::as_const(endpoints)) {
         if (!endpoint.bound)
             continue;
         // Only about what is queued now: a flood must not hold the search up.

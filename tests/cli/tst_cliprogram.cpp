@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QUdpSocket>
+#include <utility>
 
 // The real program on private networks with simulated devices. Every test function moves into
 // network namespaces of its own, so the program sees only that test's LANs.
@@ -130,7 +131,7 @@ bool parse(const QString &format, const QByteArray &out, QVector<Printed> *devic
     QStringList lines = text.split(QLatin1Char('\n'));
     lines.removeLast();
     if (format == QLatin1String("jsonl")) {
-        for (const QString &line : qAsConst(lines)) {
+        for (const QString &line : std::as_const(lines)) {
             QJsonParseError error{};
             const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
             if (error.error != QJsonParseError::NoError || !document.isObject())
@@ -275,7 +276,7 @@ void TestCliProgram::everyFormatOnTwoLans()
     QTRY_COMPARE(requestsSeen(lowerCase).size(), 1);
 
     const bool json = format.startsWith(QLatin1String("json"));
-    for (const Printed &printed : qAsConst(devices)) {
+    for (const Printed &printed : std::as_const(devices)) {
         int lan = printed.serial == QLatin1String("FIRST00001") ? 1 : 2;
         // The device on both LANs: address, MAC and interface all of one answer.
         if (printed.serial == QLatin1String("BOTH000001")) {

@@ -4,6 +4,7 @@
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
+#include <utility>
 
 DeviceSimulator::DeviceSimulator(QList<Device> devices, AnswerFlaws flaws, int delayMs,
                                  bool logRequests, QObject *parent)
@@ -52,6 +53,6 @@ void DeviceSimulator::readRequests()
 
 void DeviceSimulator::answer(const QHostAddress &address, quint16 port)
 {
-    for (const Device &device : qAsConst(devices))
+    for (const Device &device : std::as_const(devices))
         socket->writeDatagram(makeAnswer(device.serial, device.mac, flaws), address, port);
 }
