@@ -85,14 +85,9 @@ void TestFirewallCheck::blamedOnlyWhereItCouldExplain()
     sent.networkAddressCount = 1;
     sent.requestsSent = 2;
     QCOMPARE(firewallToBlame(sent, 0, root.path()).name, QStringLiteral("ufw"));
-    // A device listed, even one the window has not shown yet, came through.
+    // A device listed, even one the window has not shown yet, came through. (What else rules
+    // the firewall out is the status rows' business.)
     QCOMPARE(firewallToBlame(sent, 1, root.path()).name, QString());
-    SearchReport late = sent;
-    late.lateDevices = 1;
-    QCOMPARE(firewallToBlame(late, 0, root.path()).name, QString());
-    SearchReport loopbackOnly = sent;
-    loopbackOnly.networkAddressCount = 0;
-    QCOMPARE(firewallToBlame(loopbackOnly, 0, root.path()).name, QString());
 }
 
 QTEST_MAIN(TestFirewallCheck)
