@@ -169,13 +169,14 @@ Options:
   -h, --help         show this help and exit
   --version          show the version and exit
 
-In the table, control characters and bytes 0x80-0xff of a device's texts are shown as \xNN
-and a backslash as \\.
+In the table, in the -v lines and in CSV written to a terminal, control characters and bytes
+0x80-0xff of a device's texts are shown as \xNN and a backslash as \\.
 
 When no device is listed, one line on standard error names the causes seen on this machine
 (port in use, no network, requests not sent, unreadable answers, an active firewall).
 
 Exit status: 0 when at least one device was listed, 1 when none answered, 2 for a usage
-error, 3 when no socket could be opened on port 44444.
+error, 3 when no socket could be opened on port 44444 (the output is then an empty one of
+its format: for JSON "[]").
 )");
 }

@@ -49,21 +49,3 @@ QString jsonString(const QString &text)
     result += QLatin1Char('"');
     return result;
 }
-
-QString terminalText(const QString &text)
-{
-    QString result;
-    result.reserve(text.size());
-    for (const QChar c : text) {
-        const ushort code = c.unicode();
-        if (code == '\\')
-            result += QLatin1String("\\\\");
-        else if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
-            result += hexEscape("\\x", code, 2);
-        else if (code >= 0xff80)
-            result += hexEscape("\\x", code & 0xffu, 2);
-        else
-            result += c;
-    }
-    return result;
-}

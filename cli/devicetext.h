@@ -7,9 +7,3 @@
 // A JSON string, quotes included. Everything but printable ASCII is escaped, so the output is
 // plain ASCII whatever a device sends.
 QString jsonString(const QString &text);
-
-// The text for a terminal: control characters (C0, DEL, C1) as \xNN, and the code units
-// U+FF80 to U+FFFF, which stand for the answer's bytes 0x80 to 0xff, as \xNN of that byte;
-// a backslash as \\, so that the escapes cannot be forged. Nothing printed can move the
-// cursor or change colours.
-QString terminalText(const QString &text);

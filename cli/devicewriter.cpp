@@ -3,6 +3,7 @@
 #include "csvfield.h"
 #include "devicerecord.h"
 #include "devicetext.h"
+#include "terminaltext.h"
 
 #include <utility>
 
@@ -48,8 +49,9 @@ QString jsonObject(const DeviceRecord &record)
 
 } // namespace
 
-DeviceWriter::DeviceWriter(OutputFormat format)
+DeviceWriter::DeviceWriter(OutputFormat format, bool toTerminal)
     : format(format)
+    , toTerminal(toTerminal)
     // A serial number, the longest dotted quad and a MAC text, as devices normally send them.
     , columnWidths{10, 15, 17}
 {}
@@ -78,9 +80,15 @@ QString DeviceWriter::device(const DeviceRecord &record)
         heldRows.append({terminalText(record.serialNumber), terminalText(record.ipAddress),
                          terminalText(record.macAddress), terminalText(record.interfaceName)});
         break;
-    case OutputFormat::Csv:
-        return csvRow(
-            {record.serialNumber, record.ipAddress, record.macAddress, record.interfaceName});
+    case OutputFormat::Csv: {
+        QStringList fields{record.serialNumber, record.ipAddress, record.macAddress,
+                           record.interfaceName};
+        if (toTerminal) {
+            for (QString &field : fields)
+                field = terminalText(field);
+        }
+        return csvRow(fields);
+    }
     case OutputFormat::Json:
         return QLatin1String(written == 1 ? "\n  " : ",\n  ") + jsonObject(record);
     case OutputFormat::JsonLines:

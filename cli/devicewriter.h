@@ -17,7 +17,9 @@ struct DeviceRecord;
 class DeviceWriter
 {
 public:
-    explicit DeviceWriter(OutputFormat format);
+    // toTerminal: the output goes to a terminal, where CSV fields are escaped as the table's
+    // texts are; into a pipe or a file they stay as the devices sent them.
+    explicit DeviceWriter(OutputFormat format, bool toTerminal = false);
 
     QString begin();
     QString device(const DeviceRecord &record);
@@ -28,6 +30,7 @@ public:
 
 private:
     OutputFormat format;
+    bool toTerminal = false;
     int written = 0;
     QList<QStringList> heldRows;
     QList<int> columnWidths;

@@ -3,11 +3,11 @@
 #include "clioptions.h"
 #include "interruptnotifier.h"
 #include "searchrun.h"
+#include "verboselog.h"
 #include "version.h"
 
 #include <cstdio>
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QNetworkInterface>
 
 namespace {
@@ -19,34 +19,6 @@ void print(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
-// --verbose: the search's own log, and nothing else, becomes lines on standard error.
-QtMessageHandler defaultHandler = nullptr;
-QLoggingCategory::CategoryFilter defaultFilter = nullptr;
-
-bool isSearchLog(const char *category)
-{
-    return category && qstrcmp(category, "ostrel.discovery") == 0;
-}
-
-void verboseFilter(QLoggingCategory *category)
-{
-    defaultFilter(category);
-    if (isSearchLog(category->categoryName())) {
-        category->setEnabled(QtDebugMsg, true);
-        category->setEnabled(QtInfoMsg, true);
-    }
-}
-
-void verboseHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (!isSearchLog(context.category)) {
-        defaultHandler(type, context, message);
-        return;
-    }
-    print(stderr, QStringLiteral("ostrel-scout-cli: ") + message + QLatin1Char('\n'));
-    std::fflush(stderr);
 }
 
 int usage(const QString &error)
@@ -82,10 +54,8 @@ int main(int argc, char *argv[])
     if (!unknown.isEmpty())
         return usage(QStringLiteral("no network interface named \"%1\"").arg(unknown));
 
-    if (options.verbose) {
-        defaultHandler = qInstallMessageHandler(verboseHandler);
-        defaultFilter = QLoggingCategory::installFilter(verboseFilter);
-    }
+    if (options.verbose)
+        installVerboseLog();
 
     InterruptNotifier interrupts;
     SearchRun run(options, stdout, stderr);

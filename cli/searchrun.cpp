@@ -1,52 +1,69 @@
 #include "searchrun.h"
 
 #include "devicesearch.h"
-#include "discoverydatagram.h"
 #include "discoverylog.h"
 #include "firewallcheck.h"
 #include "searchstatus.h"
 
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool isTerminal(std::FILE *stream)
+{
+#ifdef Q_OS_WIN
+    return ::_isatty(::_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+} // namespace
+
 SearchRun::SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, QObject *parent)
     : QObject(parent)
     , options(options)
     , out(out)
     , err(err)
-    , writer(options.format)
+    , writer(options.format, isTerminal(out))
 {}
 
 bool SearchRun::start(QString *error)
 {
     search = new DeviceSearch(options.interfaces, this);
-    // The sockets are bound when the search is made: with none bound there is nothing to
-    // search with, which the caller reports apart from finding nothing.
-    if (search->boundSocketCount() == 0) {
-        const QString where =
-            options.interfaces.isEmpty()
-                ? QStringLiteral("of this machine")
-                : QStringLiteral("of ") + options.interfaces.join(QLatin1String(", "));
-        if (search->addressCount() == 0)
-            *error = QStringLiteral("no socket could be opened: no IPv4 address %1").arg(where);
-        else
-            *error = QStringLiteral("no socket could be opened: UDP port %1 is taken on every "
-                                    "IPv4 address %2 (%3 %4)")
-                         .arg(discoveryPort)
-                         .arg(where)
-                         .arg(search->addressCount())
-                         .arg(QLatin1String(search->addressCount() == 1 ? "address" : "addresses"));
-        return false;
-    }
     search->setReceiveWindow(options.timeoutMs);
     connect(search, &DeviceSearch::deviceFound, this, &SearchRun::deviceFound);
+    write(writer.begin());
+    // Started even when no socket could be bound, so that --verbose names every address and
+    // why; such a search sends nothing.
+    search->start();
+    if (search->boundSocketCount() == 0) {
+        // The output stays a whole document of its format, an empty one: "[]" still parses.
+        finished = true;
+        search->stop();
+        write(writer.end());
+        if (search->addressCount() == 0)
+            *error = QStringLiteral("no socket could be opened: no IPv4 address %1")
+                         .arg(options.interfaces.isEmpty()
+                                  ? QStringLiteral("of this machine")
+                                  : QStringLiteral("of ") +
+                                        options.interfaces.join(QLatin1String(", ")));
+        else
+            *error = emptyListMessage();
+        return false;
+    }
     connect(search, &DeviceSearch::finished, this, &SearchRun::searchFinished);
     if (options.repeatSeconds > 0) {
         repeatTimer = new QTimer(this);
         connect(repeatTimer, &QTimer::timeout, search, &DeviceSearch::start);
         repeatTimer->start(options.repeatSeconds * 1000);
     }
-    write(writer.begin());
-    search->start();
     return true;
 }
 
@@ -68,16 +85,31 @@ void SearchRun::finish()
         search->stop();
     write(writer.end());
     if (printedSerials.isEmpty() && search) {
-        // The same causes as the window's status line; only the details, not the general hint.
-        const SearchStatus status(false, 0, search->report(), activeFirewall());
-        QString text = QStringLiteral("ostrel-scout-cli: ") + status.line();
-        if (!status.causes().isEmpty())
-            text +=
-                QLatin1String(" (") + status.causes().join(QLatin1String("; ")) + QLatin1Char(')');
-        const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
+        const QByteArray bytes =
+            (QStringLiteral("ostrel-scout-cli: ") + emptyListMessage() + QLatin1Char('\n'))
+                .toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
     }
     emit done();
+}
+
+QString SearchRun::emptyListMessage() const
+{
+    // The same causes as the window's status line; only the details, not the general hint.
+    const SearchReport &report = search->report();
+    const SearchStatus status(false, 0, report, firewallToBlame(report, 0));
+    if (status.networkMissing() && !options.interfaces.isEmpty()) {
+        // Other networks may well be there: the user left them out.
+        return options.interfaces.size() == 1
+                   ? QStringLiteral("the chosen interface %1 has no network address")
+                         .arg(options.interfaces.first())
+                   : QStringLiteral("the chosen interfaces %1 have no network address")
+                         .arg(options.interfaces.join(QLatin1String(", ")));
+    }
+    QString text = status.line();
+    if (!status.causes().isEmpty())
+        text += QLatin1String(" (") + status.causes().join(QLatin1String("; ")) + QLatin1Char(')');
+    return text;
 }
 
 int SearchRun::exitStatus() const

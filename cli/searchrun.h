@@ -20,8 +20,9 @@ class SearchRun : public QObject
 public:
     SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, QObject *parent = nullptr);
 
-    // Opens the sockets and starts the first search. False, with nothing written and nothing
-    // sent, when no socket could be bound; error says why.
+    // Opens the sockets and starts the first search. False, with nothing sent and an empty
+    // output of the format written (for JSON "[]"), when no socket could be bound; error says
+    // why.
     bool start(QString *error);
     // Ends the run at once (Ctrl+C): closes the output and emits done().
     void interrupt();
@@ -35,6 +36,9 @@ private:
     void deviceFound();
     void searchFinished();
     void finish();
+    // Why the list is empty, in one line: the cause the window's status line names, and its
+    // details.
+    QString emptyListMessage() const;
     void write(const QString &text);
 
     const CliOptions options;

@@ -22,3 +22,12 @@ QAbstractSocket::BindMode discoveryBindMode()
         return QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
     return QAbstractSocket::DefaultForPlatform;
 }
+
+bool bindErrorMeansPortTaken(QAbstractSocket::SocketError error)
+{
+#ifdef Q_OS_WIN
+    if (error == QAbstractSocket::SocketAccessError)
+        return true;
+#endif
+    return error == QAbstractSocket::AddressInUseError;
+}

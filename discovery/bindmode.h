@@ -13,3 +13,7 @@ QAbstractSocket::BindMode discoveryBindMode();
 
 // Whether this Windows program runs under Wine; always false elsewhere.
 bool runningUnderWine();
+
+// Whether a failed bind means that another program holds the port. Windows (and Wine) refuse
+// a port held exclusively with an access error; elsewhere that error means a permission.
+bool bindErrorMeansPortTaken(QAbstractSocket::SocketError error);

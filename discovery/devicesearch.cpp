@@ -5,6 +5,7 @@
 #include "discoverydatagram.h"
 #include "discoverylog.h"
 #include "releasegradually.h"
+#include "terminaltext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,8 +26,10 @@ constexpr int receiveBufferBytes = 1024 * 1024;
 // the event loop from the rest of the program; the remainder is read in the next pass.
 constexpr int batchPerSocket = 256;
 
-// Datagrams from before a search discarded from one socket at most when it starts.
-constexpr int maxDiscarded = 4096;
+// Datagrams already queued on one socket read at most when a search starts (and discarded) or
+// when its receive window closes (and listed): about what the receive buffer holds, so that a
+// flood cannot hold the program up.
+constexpr int maxQueued = 4096;
 
 } // namespace
 
@@ -37,6 +40,12 @@ DeviceSearch::DeviceSearch(const QStringList &interfaceNames, QObject *parent)
     updateSockets();
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] {
+        // Answers already queued came in time, even if the event loop has not announced them.
+        const quint64 search = searchNumber;
+        if (readQueued(maxQueued))
+            scheduleReceive();
+        if (!receiving || search != searchNumber)
+            return;
         qCInfo(lcDiscovery, "search ended: the receive window of %d ms is over; devices listed: %d",
                receiveWindowMs, int(devices.size()));
         stop();
@@ -84,6 +93,7 @@ void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
 {
     // The request must leave through the socket's own interface with the socket's own address
     // as its source: devices answer to that address.
+    const QNetworkDatagram datagram = requestDatagram(endpoint.local);
 #ifdef Q_OS_LINUX
     // Linux sends a limited broadcast from a socket bound to one address out of that address's
     // interface, with that address as source. Packet information would only spoil that: Qt
@@ -91,11 +101,8 @@ void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
     // the kernel would pick the source itself (0.0.0.0 on loopback, the primary address on an
     // interface with several).
     const qint64 sent = endpoint.socket->writeDatagram(
-        request, QHostAddress(QHostAddress::Broadcast), discoveryPort);
+        datagram.data(), datagram.destinationAddress(), quint16(datagram.destinationPort()));
 #else
-    QNetworkDatagram datagram(request, QHostAddress(QHostAddress::Broadcast), discoveryPort);
-    datagram.setInterfaceIndex(static_cast<uint>(endpoint.local.interfaceIndex));
-    datagram.setSender(endpoint.local.address, discoveryPort);
     const qint64 sent = endpoint.socket->writeDatagram(datagram);
 #endif
 #ifdef Q_OS_LINUX
@@ -203,7 +210,7 @@ DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
     auto *socket = new QUdpSocket(this);
     const bool bound = socket->bind(local.address, discoveryPort, discoveryBindMode());
     if (!bound) {
-        const bool inUse = socket->error() == QAbstractSocket::AddressInUseError;
+        const bool inUse = bindErrorMeansPortTaken(socket->error());
         searchReport.bindErrors.append(SearchReport::AddressError{
             local.interfaceName, local.address, socket->errorString(), inUse});
     }
@@ -213,6 +220,12 @@ DeviceSearch::Endpoint DeviceSearch::openSocket(const LocalAddress &local)
 }
 
 void DeviceSearch::receive()
+{
+    if (readQueued(batchPerSocket))
+        scheduleReceive();
+}
+
+bool DeviceSearch::readQueued(int perSocket)
 {
     // Read first, then list: the sockets are emptied quickly, and the listener's work for each
     // new device happens after the reading.
@@ -228,11 +241,11 @@ void DeviceSearch::receive()
         // after it has read itself, so a socket must end every pass with such a read, or it
         // falls silent. That read is reported as a temporary socket error, which is ignored.
         for (int read = 0;;) {
-            if (read >= batchPerSocket) {
+            if (read >= perSocket) {
                 moreWaiting = true;
                 break;
             }
-            const int wanted = qMin(DatagramChunk::capacity, batchPerSocket - read);
+            const int wanted = qMin(DatagramChunk::capacity, perSocket - read);
             const int chunkRead = readDatagramsDirectly(*socket, chunk, wanted);
             for (int i = 0; i < chunkRead; ++i)
                 take(endpoint, chunk.data[i], chunk.sizes[i], chunk.senders[i]);
@@ -268,8 +281,8 @@ void DeviceSearch::receive()
         const int known = knownSerials.size();
         knownSerials.insert(record.serialNumber);
         if (knownSerials.size() == known) {
-            qCDebug(lcDiscovery, "repeated answer of %s from %s", qPrintable(record.serialNumber),
-                    qPrintable(record.ipAddress));
+            qCDebug(lcDiscovery, "repeated answer of %s from %s",
+                    qPrintable(terminalText(record.serialNumber)), qPrintable(record.ipAddress));
             continue;
         }
         devices.append(std::move(record));
@@ -282,10 +295,9 @@ void DeviceSearch::receive()
     taken.clear();
     batch.swap(taken);
 
-    if (moreWaiting)
-        scheduleReceive();
     if (searchReport.lateDevices != lateBefore && search == searchNumber)
         emit reportChanged();
+    return moreWaiting;
 }
 
 void DeviceSearch::take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp)
@@ -355,7 +367,7 @@ void DeviceSearch::countLate(const DeviceRecord &record)
         return;
     ++searchReport.lateDevices;
     qCInfo(lcDiscovery, "late answer of %s from %s, after the receive window closed",
-           qPrintable(record.serialNumber), qPrintable(record.ipAddress));
+           qPrintable(terminalText(record.serialNumber)), qPrintable(record.ipAddress));
 }
 
 void DeviceSearch::discardQueued()
@@ -366,11 +378,12 @@ void DeviceSearch::discardQueued()
         // Only about what is queued now: a flood must not hold the search up.
         int discarded = 0;
         for (int chunkRead = DatagramChunk::capacity;
-             chunkRead == DatagramChunk::capacity && discarded < maxDiscarded;
-             discarded += chunkRead)
+             chunkRead == DatagramChunk::capacity && discarded < maxQueued; discarded += chunkRead)
             chunkRead = readDatagramsDirectly(*endpoint.socket, chunk, DatagramChunk::capacity);
-        // Ends with the socket object's own read, which keeps its announcements coming.
-        for (int i = 0; i < DatagramChunk::capacity; ++i, ++discarded) {
+        // Ends with the socket object's own read, which keeps its announcements coming; where
+        // there is no direct read (off Linux), it does all the reading.
+        const int limit = qMax(maxQueued - discarded, DatagramChunk::capacity);
+        for (int i = 0; i < limit; ++i, ++discarded) {
             if (endpoint.socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize) < 0)
                 break;
         }

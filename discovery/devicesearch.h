@@ -73,6 +73,8 @@ private:
     Endpoint openSocket(const LocalAddress &local);
     void send(const Endpoint &endpoint, const QByteArray &request);
     void receive();
+    // Reads up to perSocket datagrams from each socket and lists them; true when more wait.
+    bool readQueued(int perSocket);
     void take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp);
     void countUnreadable(quint32 senderIp, int size);
     void countLate(const DeviceRecord &record);

@@ -1,7 +1,6 @@
 #include "discoverydatagram.h"
 
 #include <cstring>
-#include <QHostAddress>
 
 namespace {
 
@@ -55,4 +54,12 @@ DeviceRecord answerRecord(const QByteArray &answer, const QString &ipAddress)
     record.ipAddress = ipAddress;
     record.macAddress = answerText(bytes + macOffset, macLength);
     return record;
+}
+
+QNetworkDatagram requestDatagram(const LocalAddress &local, const QHostAddress &destination)
+{
+    QNetworkDatagram datagram(discoveryRequest(), destination, discoveryPort);
+    datagram.setInterfaceIndex(static_cast<uint>(local.interfaceIndex));
+    datagram.setSender(local.address, discoveryPort);
+    return datagram;
 }

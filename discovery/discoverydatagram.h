@@ -1,11 +1,12 @@
 #pragma once
 
 #include "devicerecord.h"
+#include "localaddress.h"
 
 #include <optional>
 #include <QByteArray>
-
-class QHostAddress;
+#include <QHostAddress>
+#include <QNetworkDatagram>
 
 // Devices listen for the request on this UDP port, and the program's sockets are bound to it.
 constexpr quint16 discoveryPort = 44444;
@@ -15,6 +16,12 @@ constexpr int discoveryAnswerSize = 32;
 
 // The request the program broadcasts: the six bytes "OSTREL", nothing else.
 QByteArray discoveryRequest();
+
+// The request as it leaves the socket bound to local: to destination, port 44444, with the
+// socket's own address and port as sender and its interface as the way out. Devices answer to
+// the sender, so where the system takes these from the datagram (Windows) they must be right.
+QNetworkDatagram requestDatagram(const LocalAddress &local,
+                                 const QHostAddress &destination = QHostAddress::Broadcast);
 
 // Checks one received datagram and makes the record it describes; the device's address is the
 // datagram's sender. Answers of another size or with wrong markers give nothing.

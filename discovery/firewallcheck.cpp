@@ -49,3 +49,17 @@ FirewallState activeFirewall(const QString &root)
                 QStringLiteral("firewall-cmd --add-service=ostrel-scout")};
     return {};
 }
+
+bool firewallCouldExplain(const SearchReport &report, int deviceCount)
+{
+    return deviceCount == 0 && !report.nothingSent() && !report.noNetwork() &&
+           report.unreadableCount() == 0 && report.lateDevices == 0;
+}
+
+FirewallState firewallToBlame(const SearchReport &report, int deviceCount, const QString &root)
+{
+    // Looking reads files and processes: only when the answer could matter.
+    if (!firewallCouldExplain(report, deviceCount))
+        return {};
+    return activeFirewall(root);
+}

@@ -67,6 +67,8 @@ struct SearchReport
     bool noNetwork() const { return networkAddressCount == 0; }
     // Requests were due and every one of them failed.
     bool everySendFailed() const { return requestsSent == 0 && !sendErrors.isEmpty(); }
+    // No request went out: no address, none bound, or every send failed.
+    bool nothingSent() const { return addressCount == 0 || noAddressBound() || everySendFailed(); }
     int unreadableCount() const
     {
         int count = unreadableOtherCount;

@@ -1,5 +1,7 @@
 #include "searchstatus.h"
 
+#include "firewallcheck.h"
+
 #include <QStringList>
 
 namespace {
@@ -30,8 +32,7 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
     }
 
     // Nothing to wait for when nothing went out: the cause shows at once.
-    const bool nothingSent =
-        report.addressCount == 0 || report.noAddressBound() || report.everySendFailed();
+    const bool nothingSent = report.nothingSent();
     const bool ended = !searching || nothingSent;
     const bool noNetwork = ended && found == 0 && report.noNetwork();
     if (noNetwork)
@@ -47,9 +48,8 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
     if (unreadable > 0)
         notes << unreadableLines(report);
 
-    // A firewall matters only to requests that went out to a network.
     const bool firewallSuspected =
-        ended && found == 0 && !nothingSent && !noNetwork && !firewall.name.isEmpty();
+        ended && !firewall.name.isEmpty() && firewallCouldExplain(report, found);
     if (firewallSuspected)
         notes << tr("%1 is active on this computer and may drop the devices' answers (UDP port "
                     "44444). To let them in, run as administrator: %2")
@@ -65,6 +65,7 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
         lineText = tr("Port 44444 is in use by another program");
     } else if (noNetwork) {
         lineText = tr("No network connection");
+        lineSaysNoNetwork = true;
     } else if (report.noAddressBound() || report.everySendFailed()) {
         lineText = tr("The search could not be sent");
     } else if (searching) {
@@ -107,6 +108,11 @@ QString SearchStatus::toolTip() const
 QStringList SearchStatus::causes() const
 {
     return causeLines;
+}
+
+bool SearchStatus::networkMissing() const
+{
+    return lineSaysNoNetwork;
 }
 
 QStringList SearchStatus::addressLines(const QList<SearchReport::AddressError> &errors)

@@ -22,6 +22,8 @@ public:
     QString toolTip() const;
     // The tooltip's lines without the general hint for a search that nobody answered.
     QStringList causes() const;
+    // Whether the line says that this computer has no network, only loopback or nothing.
+    bool networkMissing() const;
 
 private:
     static QStringList addressLines(const QList<SearchReport::AddressError> &errors);
@@ -30,4 +32,5 @@ private:
     QString lineText;
     QStringList causeLines;
     QString toolTipText;
+    bool lineSaysNoNetwork = false;
 };

@@ -202,9 +202,9 @@ void MainWindow::startDiscovery()
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
     connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, [this] {
-        // Looked for once a search has ended with an empty list, which it could explain: it
-        // reads files and processes, and late answers update the status many times after.
-        *firewall = rows.empty() ? activeFirewall() : FirewallState();
+        // Looked for once, when the search ends: late answers update the status many times
+        // after. Devices not yet placed in the table count as found.
+        *firewall = firewallToBlame(broadcaster->report(), broadcaster->deviceCount());
         updateStatus();
     });
     connect(broadcaster.get(), &UDPBroadcaster::reportChanged, this, &MainWindow::updateStatus);
@@ -416,8 +416,7 @@ void MainWindow::createStatusLine()
 void MainWindow::updateStatus()
 {
     const bool searching = broadcaster->isReceiving();
-    const SearchStatus status(searching, int(rows.size()), broadcaster->report(),
-                              !searching && rows.empty() ? *firewall : FirewallState());
+    const SearchStatus status(searching, int(rows.size()), broadcaster->report(), *firewall);
     statusLabel->setText(status.line());
     // The line has room for a short hint only; the tooltip says it in full.
     statusLabel->setToolTip(status.toolTip());

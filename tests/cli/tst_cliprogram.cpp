@@ -308,9 +308,12 @@ void TestCliProgram::anyBytesInSerials()
         QByteArray("\x80\x9b\xc3\xa9\xe9\xfe\xff\x85\x90\xa0", 10),
         QByteArray("=cmd|' /C'", 10),
     };
+    // Each device answers twice, so that -v tells of the repeated answers.
     QStringList arguments;
-    for (const QByteArray &serial : serials)
-        arguments << QStringLiteral("--device-hex") << QString::fromLatin1(serial.toHex());
+    for (int twice = 0; twice < 2; ++twice) {
+        for (const QByteArray &serial : serials)
+            arguments << QStringLiteral("--device-hex") << QString::fromLatin1(serial.toHex());
+    }
     START_SIMULATOR(simulator, lab, 1, arguments);
     QStringList expected;
     for (const QByteArray &serial : serials)
@@ -328,12 +331,15 @@ void TestCliProgram::anyBytesInSerials()
         QCOMPARE(serialsOf(devices), expected);
     }
 
-    // The table: nothing a terminal would act on, every control and high byte as \xNN.
-    const Outcome table = run(options({"--timeout", "1500"}));
+    // The table and the log: nothing a terminal would act on, every control and high byte as
+    // \xNN.
+    const Outcome table = run(options({"-v", "--timeout", "1500"}));
     QCOMPARE(table.exitCode, 0);
-    for (const char byte : table.out)
+    for (const char byte : QByteArray(table.out + table.err))
         QVERIFY2((byte >= 0x20 && byte < 0x7f) || byte == '\n',
                  qPrintable(QString::number(quint8(byte), 16)));
+    QVERIFY2(table.err.contains("repeated answer of \\x1b[31m\\x1b[2J\\x07 from 10.0.1.2\n"),
+             table.err.constData());
     const QStringList shown{
         QStringLiteral("\"q\\\\\"b\\\\\\\\\"/'"),
         QStringLiteral("\\x1b[31m\\x1b[2J\\x07"),
@@ -353,6 +359,15 @@ void TestCliProgram::anyBytesInSerials()
     QVERIFY(csv.out.contains("\r\n\"\"\"q\\\"\"b\\\\\"\"/'\",10.0.1.2,"));
     QVERIFY(csv.out.contains(QByteArray("\r\n\"" + serials.at(2) + "\",10.0.1.2,")));
     QVERIFY(csv.out.contains("\r\n'=cmd|' /C',10.0.1.2,"));
+    // Written to a terminal, CSV is escaped as the table is.
+    const QStringList terminal{QStringLiteral("sh"), QStringLiteral("-c"),
+                               QStringLiteral("exec script -qec \"$*\" /dev/null"),
+                               QStringLiteral("sh")};
+    const Outcome onTerminal = run(options({"--timeout", "1500", "--format", "csv"}), terminal);
+    QCOMPARE(onTerminal.exitCode, 0);
+    QVERIFY2(!onTerminal.out.contains('\x1b'), onTerminal.out.constData());
+    QVERIFY2(onTerminal.out.contains("\n\\x1b[31m\\x1b[2J\\x07,10.0.1.2,"),
+             onTerminal.out.constData());
 }
 
 void TestCliProgram::noDeviceExitsOne()
@@ -482,12 +497,19 @@ void TestCliProgram::usageErrorsExitTwo()
 
 void TestCliProgram::noSocketExitsThree()
 {
+    const QByteArray emptyTable("SERIAL      IP               MAC                INTERFACE\n");
+    const QByteArray takenEverywhere(
+        "ostrel-scout-cli: Port 44444 is in use by another program (Another program holds UDP "
+        "port 44444 on every address of this computer (perhaps Ostrel Scout is already open), so "
+        "no request was sent. Close that program and press Refresh.; 127.0.0.1 on lo: port 44444 "
+        "is in use by another program; 10.0.1.1 on lan1h: port 44444 is in use by another "
+        "program)\n");
     {
         // No address at all: loopback is down, and there is nothing else.
         ENTER_NEW_NAMESPACE(false);
         const Outcome outcome = run(options({"--timeout", "300"}));
         QCOMPARE(outcome.exitCode, 3);
-        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.out, emptyTable);
         QCOMPARE(outcome.err,
                  QByteArray("ostrel-scout-cli: no socket could be opened: no IPv4 address of "
                             "this machine\n"));
@@ -503,16 +525,21 @@ void TestCliProgram::noSocketExitsThree()
     QVERIFY(onLoopback.bind(QHostAddress::LocalHost, 44444, QAbstractSocket::DontShareAddress));
     QVERIFY(
         onLan.bind(QHostAddress(NetLab::hostAddress(1)), 44444, QAbstractSocket::DontShareAddress));
-    const Outcome taken = run(options({"--timeout", "300", "--format", "json"}));
+    // The output is still whole JSON; -v names every address and why it was not used.
+    const Outcome taken = run(options({"-v", "--timeout", "300", "--format", "json"}));
     QCOMPARE(taken.exitCode, 3);
-    QCOMPARE(taken.out, QByteArray());
-    QCOMPARE(taken.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port 44444 is "
-                                   "taken on every IPv4 address of this machine (2 addresses)\n"));
+    QCOMPARE(taken.out, QByteArray("[]\n"));
+    const QByteArray notBound(
+        "ostrel-scout-cli: address 127.0.0.1 on lo: port 44444 not bound: The bound address is "
+        "already in use\nostrel-scout-cli: address 10.0.1.1 on lan1h: port 44444 not bound: The "
+        "bound address is already in use\n");
+    QCOMPARE(taken.err, QByteArray(notBound + takenEverywhere));
     const Outcome onInterface = run(options({"--interface", "lan1h"}));
     QCOMPARE(onInterface.exitCode, 3);
-    QCOMPARE(onInterface.err,
-             QByteArray("ostrel-scout-cli: no socket could be opened: UDP port "
-                        "44444 is taken on every IPv4 address of lan1h (1 address)\n"));
+    QCOMPARE(onInterface.out, emptyTable);
+    QVERIFY2(onInterface.err.endsWith(" Close that program and press Refresh.; 10.0.1.1 on lan1h: "
+                                      "port 44444 is in use by another program)\n"),
+             onInterface.err.constData());
     // Nothing was sent.
     QVERIFY(requestsSeen(simulator).isEmpty());
 
@@ -531,9 +558,7 @@ void TestCliProgram::noSocketExitsThree()
                               QByteArray(held + holder.readAllStandardError()).constData(), 20000);
     const Outcome second = run(options({"--timeout", "300"}));
     QCOMPARE(second.exitCode, 3);
-    QCOMPARE(second.err, QByteArray("ostrel-scout-cli: no socket could be opened: UDP port 44444 "
-                                    "is taken on every IPv4 address of this machine "
-                                    "(2 addresses)\n"));
+    QCOMPARE(second.err, takenEverywhere);
     ::kill(pid_t(holder.processId()), SIGTERM);
     QVERIFY(holder.waitForFinished(runLimitMs));
     QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
@@ -599,6 +624,12 @@ void TestCliProgram::interfaceSearchesOnlyThatLan()
     QCOMPARE(devices.size(), 2);
     QCOMPARE(requestsSeen(first).size(), 1);
     QCOMPARE(requestsSeen(second).size(), 2);
+
+    // Loopback alone chosen, on a machine with networks: the choice is named, not the machine.
+    const Outcome loopback = run(options({"--interface", "lo", "--timeout", "300"}));
+    QCOMPARE(loopback.exitCode, 1);
+    QCOMPARE(loopback.err,
+             QByteArray("ostrel-scout-cli: the chosen interface lo has no network address\n"));
 }
 
 void TestCliProgram::repeatPrintsLaterDeviceOnce()

@@ -3,7 +3,10 @@
 #include "devicerecord.h"
 #include "devicetext.h"
 #include "devicewriter.h"
+#include "discoverylog.h"
 #include "interruptnotifier.h"
+#include "terminaltext.h"
+#include "verboselog.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -43,9 +46,9 @@ DeviceRecord record(const QString &serial, const QString &ip = QStringLiteral("1
     return result;
 }
 
-QString run(OutputFormat format, const QList<DeviceRecord> &records)
+QString run(OutputFormat format, const QList<DeviceRecord> &records, bool toTerminal = false)
 {
-    DeviceWriter writer(format);
+    DeviceWriter writer(format, toTerminal);
     QString text = writer.begin();
     for (const DeviceRecord &device : records)
         text += writer.device(device);
@@ -79,6 +82,7 @@ private slots:
     void json();
 
     void interruptComesThroughTheEventLoop();
+    void verboseLogBesideEarlierCategories();
 };
 
 void TestCliText::defaults()
@@ -324,6 +328,12 @@ void TestCliText::csv()
                             "AB12345678,10.1.0.2,aa:bb:cc:dd:ee:01,eth0\r\n"
                             "\"'=1+2,\"\"x\"\"\n\",10.1.0.2,'-aa:bb,eth0\r\n"));
     QCOMPARE(run(OutputFormat::Csv, {}), QStringLiteral("SERIAL,IP,MAC,INTERFACE\r\n"));
+    // To a terminal: escaped first, then quoted and guarded as any field.
+    DeviceRecord coloured = record(QChar(0x1b) + QStringLiteral("[31m,=x\n"));
+    coloured.interfaceName = QStringLiteral("=eth0");
+    QCOMPARE(run(OutputFormat::Csv, {coloured}, true),
+             QStringLiteral("SERIAL,IP,MAC,INTERFACE\r\n"
+                            "\"\\x1b[31m,=x\\x0a\",10.1.0.2,aa:bb:cc:dd:ee:01,'=eth0\r\n"));
 }
 
 void TestCliText::json_data()
@@ -374,6 +384,18 @@ void TestCliText::interruptComesThroughTheEventLoop()
 #endif
     QCOMPARE(interrupted.count(), 0);
     QTRY_COMPARE(interrupted.count(), 1);
+}
+
+// Installed last: it stays for the rest of the run.
+void TestCliText::verboseLogBesideEarlierCategories()
+{
+    // Qt runs the filter on every category that exists while it installs it.
+    const QLoggingCategory earlier("scout.test.earlier", QtWarningMsg);
+    installVerboseLog();
+    QVERIFY(lcDiscovery().isDebugEnabled());
+    QVERIFY(lcDiscovery().isInfoEnabled());
+    QVERIFY(!earlier.isInfoEnabled());
+    QVERIFY(earlier.isWarningEnabled());
 }
 
 QTEST_GUILESS_MAIN(TestCliText)

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 // The search as a whole: where its requests come from and which addresses it uses as the
@@ -69,6 +70,7 @@ private slots:
     void refusedSendsNamed();
     void unreadableCountedPerSenderUnderFlood();
     void lateAnswersCountedNeverListed();
+    void answerQueuedAtTheEndIsListed();
     void loopbackOnlyWindowClosesWithFinished();
 };
 
@@ -403,6 +405,32 @@ void TestDeviceSearch::lateAnswersCountedNeverListed()
     QCOMPARE(search.deviceCount(), 0);
     QCOMPARE(search.report().lateDevices, 0);
     QCOMPARE(requestsSeenBy(simulator).size(), 3);
+}
+
+void TestDeviceSearch::answerQueuedAtTheEndIsListed()
+{
+    ENTER_NEW_NAMESPACE(true);
+    DeviceSearch search;
+    QSignalSpy finished(&search, &DeviceSearch::finished);
+    search.start();
+    QUdpSocket device;
+    QVERIFY(device.bind(QHostAddress::LocalHost, 0));
+    QCOMPARE(
+        device.writeDatagram("ACK QUEUED0001 02:00:00:00:00:04", QHostAddress::LocalHost, 44444),
+        qint64(32));
+    // The answer is queued, and the event loop has not run to announce it when the receive
+    // window's timer fires.
+    QUdpSocket *socket = socketOn(search, QStringLiteral("127.0.0.1"));
+    QVERIFY(socket && socket->hasPendingDatagrams());
+    const QList<QTimer *> timers =
+        search.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(timers.size(), 1);
+    QVERIFY(QMetaObject::invokeMethod(timers.first(), "timeout"));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(search.deviceCount(), 1);
+    QTest::qWait(200);
+    QCOMPARE(search.deviceCount(), 1);
+    QCOMPARE(search.report().lateDevices, 0);
 }
 
 void TestDeviceSearch::loopbackOnlyWindowClosesWithFinished()

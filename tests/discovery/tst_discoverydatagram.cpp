@@ -1,3 +1,4 @@
+#include "bindmode.h"
 #include "discoverydatagram.h"
 #include "ipv4entry.h"
 
@@ -24,6 +25,8 @@ class TestDiscoveryDatagram : public QObject
 
 private slots:
     void requestIsSixBytes();
+    void requestLeavesFromItsSocketsAddress();
+    void portTakenOnBind();
     void sizes_data();
     void sizes();
     void markers_data();
@@ -38,6 +41,30 @@ void TestDiscoveryDatagram::requestIsSixBytes()
 {
     QCOMPARE(discoveryRequest(), QByteArray("OSTREL", 6));
     QCOMPARE(discoveryRequest().size(), 6);
+}
+
+void TestDiscoveryDatagram::requestLeavesFromItsSocketsAddress()
+{
+    const LocalAddress local{QHostAddress(QStringLiteral("10.4.0.7")), 24, 9,
+                             QStringLiteral("lan")};
+    const QNetworkDatagram datagram = requestDatagram(local);
+    QCOMPARE(datagram.data(), discoveryRequest());
+    QCOMPARE(datagram.destinationAddress(), QHostAddress(QHostAddress::Broadcast));
+    QCOMPARE(datagram.destinationPort(), 44444);
+    QCOMPARE(datagram.senderAddress(), local.address);
+    QCOMPARE(datagram.senderPort(), 44444);
+    QCOMPARE(datagram.interfaceIndex(), 9u);
+}
+
+void TestDiscoveryDatagram::portTakenOnBind()
+{
+    QVERIFY(bindErrorMeansPortTaken(QAbstractSocket::AddressInUseError));
+    // Windows' answer to a port held exclusively by another program; elsewhere a permission.
+#ifdef Q_OS_WIN
+    QVERIFY(bindErrorMeansPortTaken(QAbstractSocket::SocketAccessError));
+#else
+    QVERIFY(!bindErrorMeansPortTaken(QAbstractSocket::SocketAccessError));
+#endif
 }
 
 void TestDiscoveryDatagram::sizes_data()

@@ -14,6 +14,7 @@ class TestFirewallCheck : public QObject
 private slots:
     void seenFromFiles_data();
     void seenFromFiles();
+    void blamedOnlyWhereItCouldExplain();
 };
 
 void TestFirewallCheck::seenFromFiles_data()
@@ -68,6 +69,25 @@ void TestFirewallCheck::seenFromFiles()
     const FirewallState state = activeFirewall(root.path());
     QCOMPARE(state.name, name);
     QCOMPARE(state.allowCommand, command);
+}
+
+void TestFirewallCheck::blamedOnlyWhereItCouldExplain()
+{
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("etc/ufw")));
+    QFile conf(root.filePath(QStringLiteral("etc/ufw/ufw.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("ENABLED=yes\n");
+    conf.close();
+
+    SearchReport sent;
+    sent.addressCount = 2;
+    sent.networkAddressCount = 1;
+    sent.requestsSent = 2;
+    QCOMPARE(firewallToBlame(sent, 0, root.path()).name, QStringLiteral("ufw"));
+    // A device listed, even one the window has not shown yet, came through. (What else rules
+    // the firewall out is the status rows' business.)
+    QCOMPARE(firewallToBlame(sent, 1, root.path()).name, QString());
 }
 
 QTEST_MAIN(TestFirewallCheck)
