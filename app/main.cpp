@@ -7,9 +7,9 @@
 #include "singleinstance.h"
 #include "version.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QMessageBox>
-#include <cstdio>
 
 namespace {
 
