@@ -20,9 +20,9 @@ namespace {
 const QByteArray showRequest = QByteArrayLiteral("show\n");
 const QByteArray shownAnswer = QByteArrayLiteral("shown\n");
 constexpr qint64 maxRequestSize = 64;
-// A later start must be gone within a second, whatever the running copy is doing; but a copy
-// that has just started answers only once its window is built, which takes seconds on a
-// loaded machine, and silence that long means it hangs.
+// A running copy answers at once, so a later start is gone within a second. One that has just
+// started answers only once its window is built, which can take seconds on a loaded machine;
+// silence longer than the answer wait means it hangs.
 constexpr int connectWaitMs = 300;
 constexpr int answerWaitMs = 5000;
 // Long enough for another start to make its decision, which takes milliseconds.
