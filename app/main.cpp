@@ -1,11 +1,15 @@
 #include "highdpi.h"
 #include "language.h"
 #include "mainwindow.h"
+#ifdef SCOUT_UPDATE_CHECK
 #include "scupdate.h"
+#endif
 #include "singleinstance.h"
 #include "version.h"
 
+#include <cstdio>
 #include <QApplication>
+#include <QMessageBox>
 
 namespace {
 
@@ -28,22 +32,34 @@ int main(int argc, char *argv[])
     // Set before any object of the program exists: everything reads its version from here.
     QCoreApplication::setApplicationVersion(QStringLiteral(SCOUT_VERSION));
 
-    // Decided before anything is sent: a second copy would find the discovery port taken.
-    SingleInstance instance(SingleInstance::sessionServerName());
-    if (!instance.claim())
-        return 0;
-
     // Windows translate their texts as they are built.
     Language::installTranslator(app);
+
+    // Decided before anything is sent: a second copy would find the discovery port taken.
+    SingleInstance instance(SingleInstance::sessionServerName());
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Run:
+        break;
+    case SingleInstance::Claim::HandedOver:
+        return 0;
+    case SingleInstance::Claim::NotAnswering: {
+        const QString text = SingleInstance::notAnsweringText();
+        std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel Scout"), text);
+        return 1;
+    }
+    }
 
     MainWindow window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { bringForward(window); });
     window.show();
 
-    // The checker has no parent and deletes itself once the check, or its prompt, is done.
+#ifdef SCOUT_UPDATE_CHECK
+    // The checker deletes itself once the check, or its prompt, is done.
     auto *updater = new SCUpdate(&app);
     updater->checkForUpdate();
+#endif
 
     return app.exec();
 }

@@ -64,7 +64,9 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
     *options = CliOptions();
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        // "/?" is how Windows programs are asked for their help.
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+            argument == QLatin1String("/?")) {
             options->help = true;
             continue;
         }

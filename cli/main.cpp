@@ -7,6 +7,10 @@
 #include "version.h"
 
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <QCoreApplication>
 #include <QNetworkInterface>
 
@@ -31,6 +35,10 @@ int usage(const QString &error)
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    // The output's line ends are its own (CSV's CR LF): text mode would put a CR before each LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ostrel-scout-cli"));
 

@@ -8,7 +8,11 @@
 #include <QLockFile>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
 #endif
 
 namespace {
@@ -16,9 +20,11 @@ namespace {
 const QByteArray showRequest = QByteArrayLiteral("show\n");
 const QByteArray shownAnswer = QByteArrayLiteral("shown\n");
 constexpr qint64 maxRequestSize = 64;
-// A later start must be gone within a second, whatever the running copy is doing.
+// A running copy answers at once, so a later start is gone within a second. One that has just
+// started answers only once its window is built, which can take seconds on a loaded machine;
+// silence longer than the answer wait means it hangs.
 constexpr int connectWaitMs = 300;
-constexpr int answerWaitMs = 600;
+constexpr int answerWaitMs = 5000;
 // Long enough for another start to make its decision, which takes milliseconds.
 constexpr int lockWaitMs = 3000;
 
@@ -71,33 +77,50 @@ QString SingleInstance::sessionServerName()
 #else
     const QString user = qEnvironmentVariable("USERNAME");
 #endif
-    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (display.isEmpty())
-        display = qEnvironmentVariable("DISPLAY");
-    const QString name =
-        QStringLiteral("ostrel-scout-%1-%2").arg(fileNamePart(user), fileNamePart(display));
+#ifdef Q_OS_WIN
+    DWORD sessionId = 0;
+    ::ProcessIdToSessionId(::GetCurrentProcessId(), &sessionId);
+    const QString session = QString::number(sessionId);
+#else
+    QString session = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (session.isEmpty())
+        session = qEnvironmentVariable("DISPLAY");
+#endif
+    QString name =
+        QStringLiteral("ostrel-scout-%1-%2").arg(fileNamePart(user), fileNamePart(session));
 #ifdef Q_OS_UNIX
     // The runtime folder is the user's alone; the temporary folder is everybody's.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return QDir(runtime).filePath(name);
+    // Display :0 of another mount namespace (its own /tmp/.X11-unix) is another X server.
+    struct stat mountNamespace;
+    if (::stat("/proc/self/ns/mnt", &mountNamespace) == 0)
+        name += QLatin1Char('-') + QString::number(mountNamespace.st_ino);
 #endif
     return name;
 }
 
-bool SingleInstance::claim()
+QString SingleInstance::notAnsweringText()
+{
+    return tr("Ostrel Scout is already running but does not answer. End it, for example in the "
+              "system monitor, and start Ostrel Scout again.");
+}
+
+SingleInstance::Claim SingleInstance::claim()
 {
     // Two copies started at the same moment decide one after the other. Without the lock (a
     // folder where it cannot be made) the decision is made all the same.
     const QString socketPath = socketFilePath(serverName);
     const QString lockPath = socketPath + QLatin1String(".lock");
     if (madeByAnotherUser(socketPath) || madeByAnotherUser(lockPath))
-        return true;
+        return Claim::Run;
     QLockFile lock(lockPath);
     lock.tryLock(lockWaitMs);
 
-    if (askRunningCopy())
-        return false;
+    const Claim answer = askRunningCopy();
+    if (answer != Claim::Run)
+        return answer;
     // Nothing answers, so a socket file still there was left by a copy that crashed or was
     // killed.
     QLocalServer::removeServer(serverName);
@@ -109,24 +132,25 @@ bool SingleInstance::claim()
         connect(application, &QCoreApplication::aboutToQuit, server, &QLocalServer::close);
     // A socket that cannot be made only costs later starts their shortcut: run all the same.
     server->listen(serverName);
-    return true;
+    return Claim::Run;
 }
 
-bool SingleInstance::askRunningCopy()
+SingleInstance::Claim SingleInstance::askRunningCopy()
 {
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(connectWaitMs))
-        return false;
+        return Claim::Run;
     socket.write(showRequest);
     socket.waitForBytesWritten(answerWaitMs);
     while (socket.bytesAvailable() < shownAnswer.size() && socket.waitForReadyRead(answerWaitMs)) {
     }
     if (socket.readAll() == shownAnswer)
-        return true;
+        return Claim::HandedOver;
     // A copy that is closing down hangs up without answering: this one takes over. One that
-    // is too busy to answer in time still runs and shows its window when it gets to it.
-    return socket.state() == QLocalSocket::ConnectedState;
+    // keeps the connection without answering hangs; silence would leave the user waiting for
+    // a window that never comes.
+    return socket.state() == QLocalSocket::ConnectedState ? Claim::NotAnswering : Claim::Run;
 }
 
 void SingleInstance::acceptConnections()

@@ -18,21 +18,34 @@ public:
     explicit SingleInstance(const QString &serverName, QObject *parent = nullptr);
 
     // The socket for this user and desktop session: in the user's runtime folder when there is
-    // one, named after the user and the display either way.
+    // one, named after the user and the display either way. On Windows, where pipes are seen
+    // by every session, the name holds the session; in the shared temporary folder, the mount
+    // namespace, since displays of the same number in other namespaces are other sessions.
     static QString sessionServerName();
 
-    // True when this copy is the one to run: it now listens for later starts (or, when the
-    // socket cannot be made at all, runs without it). False when another copy runs and has
-    // been asked to show its window; this copy should then end. A socket or lock file that
-    // another user made is never trusted: this copy then runs without the shortcut.
-    bool claim();
+    enum class Claim {
+        // This copy is the one to run: it now listens for later starts (or, when the socket
+        // cannot be made at all, runs without it).
+        Run,
+        // Another copy runs and has been asked to show its window; this copy should end.
+        HandedOver,
+        // Another copy holds the socket but gave no answer in time: it hangs, so this copy
+        // should tell the user (notAnsweringText) and end.
+        NotAnswering,
+    };
+
+    // A socket or lock file that another user made is never trusted: this copy then runs
+    // without the shortcut.
+    Claim claim();
+
+    static QString notAnsweringText();
 
 signals:
     // A later start asked for the window.
     void activationRequested();
 
 private:
-    bool askRunningCopy();
+    Claim askRunningCopy();
     void acceptConnections();
     void readRequest(QLocalSocket *socket);
 

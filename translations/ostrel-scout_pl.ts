@@ -279,6 +279,13 @@ Czy chcesz go zastąpić?</translation>
     </message>
 </context>
 <context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Ostrel Scout is already running but does not answer. End it, for example in the system monitor, and start Ostrel Scout again.</source>
+        <translation>Ostrel Scout już działa, ale nie odpowiada. Zakończ go, na przykład w monitorze systemu, i uruchom Ostrel Scout ponownie.</translation>
+    </message>
+</context>
+<context>
     <name>TableActions</name>
     <message>
         <source>Open in browser</source>

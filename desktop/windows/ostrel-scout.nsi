@@ -6,6 +6,8 @@
 ;   FILES         the file lists that installer-files.cmake made from the staging folder
 ;   ICON          the installer's icon
 ;   OUTFILE       the installer to write
+; Besides NSIS's own /S (silent) and /D=FOLDER, /ADDTOPATH chooses the part that adds the
+; install folder to the user's PATH (off unless chosen, on its page or so).
 ; A 64-bit installer for the 64-bit programs: a 32-bit Windows refuses to start it, with its own
 ; message that the program cannot run on this PC, before any of this script runs.
 Target amd64-unicode
@@ -26,6 +28,9 @@ RequestExecutionLevel admin
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
+!include Sections.nsh
+!include WordFunc.nsh
 !include "${FILES}"
 
 !define PRODUCT "Ostrel Scout"
@@ -36,12 +41,21 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
+; Installing again goes where the installed copy is, not back to the default.
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+; "Run Ostrel Scout", as the user who started the installer rather than as the administrator
+; that the installer runs as: Explorer starts it.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunProgram
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -59,6 +73,15 @@ LangString NoFirewallRule ${LANG_ENGLISH} \
     "No firewall rule added for the devices' answers: the installer does not run as an administrator."
 LangString NoFirewallRule ${LANG_POLISH} \
     "Nie dodano reguły zapory dla odpowiedzi urządzeń: instalator nie działa z uprawnieniami administratora."
+LangString ProgramPart ${LANG_ENGLISH} "${PRODUCT}"
+LangString ProgramPart ${LANG_POLISH} "${PRODUCT}"
+LangString PathPart ${LANG_ENGLISH} "Add the install folder to my PATH (for ostrel-scout-cli)"
+LangString PathPart ${LANG_POLISH} \
+    "Dodaj folder instalacji do mojej zmiennej PATH (dla ostrel-scout-cli)"
+LangString PathTooLong ${LANG_ENGLISH} \
+    "PATH not changed: it is too long for the installer to change it safely."
+LangString PathTooLong ${LANG_POLISH} \
+    "Nie zmieniono zmiennej PATH: jest zbyt długa, by instalator zmienił ją bezpiecznie."
 LangString ProgramRunning ${LANG_ENGLISH} \
     "${PRODUCT} is running. Close it (the window and any ostrel-scout-cli), then choose Retry."
 LangString ProgramRunning ${LANG_POLISH} \
@@ -87,9 +110,28 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "© 2026 ${PUBLISHER}"
     Pop $0
 !macroend
 
-Function .onInit
-    SetShellVarContext all
+Function RunProgram
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\ostrel-scout.exe"'
 FunctionEnd
+
+; The user's PATH (HKCU\Environment) with the install folder added (+) or removed (-), as a whole
+; entry. A PATH as long as the installer's strings could have been cut short when read, so it
+; is never written back.
+!macro ChangeUserPath sign
+    ReadRegStr $0 HKCU "Environment" "Path"
+    StrLen $1 "$0;$INSTDIR"
+    IntOp $2 ${NSIS_MAX_STRLEN} - 1
+    ${If} $1 >= $2
+        DetailPrint "$(PathTooLong)"
+    ${Else}
+        ${WordAdd} "$0" ";" "${sign}$INSTDIR" $1
+        ${If} $1 != $0
+            WriteRegExpandStr HKCU "Environment" "Path" $1
+            ; Programs started from now on see the new PATH.
+            SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+        ${EndIf}
+    ${EndIf}
+!macroend
 
 ; An installed version goes first, by its own uninstaller and its own file list, so that no file
 ; it had and this version lacks stays behind. "_?=" makes it run in place and wait.
@@ -121,7 +163,8 @@ Function AddFirewallRules
     !insertmacro AddFirewallRule ostrel-scout-cli.exe
 FunctionEnd
 
-Section
+Section "$(ProgramPart)"
+    SectionIn RO
     Call RemovePrevious
     !insertmacro InstallFiles
     SetOutPath "$INSTDIR"
@@ -142,6 +185,28 @@ Section
 
     Call AddFirewallRules
 SectionEnd
+
+Section /o "$(PathPart)" PathSection
+    !insertmacro ChangeUserPath "+"
+SectionEnd
+
+; The PATH part is chosen by /ADDTOPATH, or when the installed copy's folder is on PATH already:
+; installing again keeps what the user chose before.
+Function .onInit
+    SetShellVarContext all
+    ReadRegStr $0 HKCU "Environment" "Path"
+    ${WordAdd} "$0" ";" "+$INSTDIR" $1
+    ${If} $0 != ""
+    ${AndIf} $1 == $0
+        !insertmacro SelectSection ${PathSection}
+    ${EndIf}
+    ${GetParameters} $2
+    ClearErrors
+    ${GetOptions} $2 "/ADDTOPATH" $3
+    ${IfNot} ${Errors}
+        !insertmacro SelectSection ${PathSection}
+    ${EndIf}
+FunctionEnd
 
 Function un.onInit
     SetShellVarContext all
@@ -169,6 +234,7 @@ retry:
     !insertmacro DeleteFirewallRule ostrel-scout.exe
     !insertmacro DeleteFirewallRule ostrel-scout-cli.exe
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    !insertmacro ChangeUserPath "-"
     ; Only the files installed and then their folders, each only if empty: a file a user put
     ; into the install folder stays, and so does the folder around it.
     !insertmacro UninstallFiles

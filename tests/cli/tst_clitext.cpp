@@ -137,6 +137,8 @@ void TestCliText::helpAndVersion()
     QVERIFY(options.help);
     QVERIFY(parseCliOptions({QStringLiteral("-h")}, &options, &error));
     QVERIFY(options.help);
+    QVERIFY(parseCliOptions({QStringLiteral("/?")}, &options, &error));
+    QVERIFY(options.help);
     QVERIFY(helpText().contains(QLatin1String("  -h, --help ")));
     QVERIFY(parseCliOptions({QStringLiteral("--version")}, &options, &error));
     QVERIFY(options.version && !options.help && !options.verbose);
