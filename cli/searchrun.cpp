@@ -38,6 +38,9 @@ bool SearchRun::start(QString *error)
         return false;
     }
     search->setReceiveWindow(options.timeoutMs);
+    search->setRanges(options.ranges);
+    search->setRate(options.rate);
+    search->setBroadcast(options.broadcast);
     connect(search, &DeviceSearch::deviceFound, this, &SearchRun::deviceFound);
     connect(search, &DeviceSearch::finished, this, &SearchRun::searchFinished);
     if (options.repeatSeconds > 0) {
