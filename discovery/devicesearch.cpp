@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <QVariant>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -90,7 +91,7 @@ void DeviceSearch::start()
     // Requests leave from the socket listening on the address the route picks, so that the
     // answer comes back to it.
     const auto sourceFor = [this](quint32 local) {
-        for (const Endpoint &endpoint : qAsConst(endpoints)) {
+        for (const Endpoint &endpoint : std::as_const(endpoints)) {
             if (endpoint.bound && endpoint.local.address.toIPv4Address() == local)
                 return RangeSender::Source{endpoint.socket, endpoint.local.interfaceName};
         }

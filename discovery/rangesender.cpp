@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <QTimer>
 #include <QUdpSocket>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <arpa/inet.h>
@@ -49,7 +50,7 @@ void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor 
     sourceFor = newSourceFor;
     reports = newReports;
     reports->clear();
-    for (const AddressRange &range : qAsConst(ranges)) {
+    for (const AddressRange &range : std::as_const(ranges)) {
         SearchReport::RangeReport report;
         report.range = range.text;
         report.addressCount = range.size();

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -129,7 +130,7 @@ void TestCliText::everyOption()
                              QStringLiteral("100000"), QStringLiteral("--address=10.1.0.5")},
                             &options, &error));
     QStringList ranges;
-    for (const AddressRange &range : qAsConst(options.ranges))
+    for (const AddressRange &range : std::as_const(options.ranges))
         ranges << range.text;
     QCOMPARE(ranges, QStringList({QStringLiteral("10.1.0.5"), QStringLiteral("10.2.0.0/30"),
                                   QStringLiteral("10.3.0.1")}));
