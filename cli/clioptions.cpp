@@ -62,6 +62,7 @@ bool looksLikeOption(const QString &argument)
 bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error)
 {
     *options = CliOptions();
+    QStringList rangeTexts;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         // "/?" is how Windows programs are asked for their help.
@@ -78,22 +79,29 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             options->verbose = true;
             continue;
         }
+        if (argument == QLatin1String("--no-broadcast")) {
+            options->broadcast = false;
+            continue;
+        }
         if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
             *error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
             return false;
         }
 
         const int equals = argument.indexOf(QLatin1Char('='));
-        const QString name = equals < 0 ? argument : argument.left(equals);
+        QString name = equals < 0 ? argument : argument.left(equals);
+        if (name == QLatin1String("-a"))
+            name = QStringLiteral("--address");
         if (name == QLatin1String("--help") || name == QLatin1String("--version") ||
-            name == QLatin1String("--verbose")) {
+            name == QLatin1String("--verbose") || name == QLatin1String("--no-broadcast")) {
             *error = QStringLiteral("%1 takes no value").arg(name);
             return false;
         }
         const bool known = name == QLatin1String("--format") ||
                            name == QLatin1String("--timeout") || name == QLatin1String("--count") ||
                            name == QLatin1String("--interface") ||
-                           name == QLatin1String("--repeat");
+                           name == QLatin1String("--repeat") ||
+                           name == QLatin1String("--address") || name == QLatin1String("--rate");
         if (!known) {
             *error = QStringLiteral("unknown option %1").arg(name);
             return false;
@@ -117,6 +125,10 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             ok = numberOption(name, value, 1, INT_MAX, &options->count, error);
         else if (name == QLatin1String("--repeat"))
             ok = numberOption(name, value, 1, INT_MAX / 1000, &options->repeatSeconds, error);
+        else if (name == QLatin1String("--rate"))
+            ok = numberOption(name, value, 1, 100000, &options->rate, error);
+        else if (name == QLatin1String("--address"))
+            rangeTexts.append(value);
         else if (value.isEmpty()) {
             *error = QStringLiteral("--interface needs a name");
             ok = false;
@@ -125,6 +137,18 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
         }
         if (!ok)
             return false;
+    }
+    // All ranges together, so that an overlap or the limit on addresses shows across options.
+    options->ranges = parseAddressRanges(rangeTexts.join(QLatin1Char(',')), error);
+    if (!error->isEmpty())
+        return false;
+    if (!rangeTexts.isEmpty() && options->ranges.isEmpty()) {
+        *error = QStringLiteral("--address needs an address or a range");
+        return false;
+    }
+    if (!options->broadcast && options->ranges.isEmpty()) {
+        *error = QStringLiteral("--no-broadcast needs --address");
+        return false;
     }
     return true;
 }
@@ -143,6 +167,7 @@ QString usageText()
     return QStringLiteral(
         "Usage: ostrel-scout-cli [--format table|csv|json|jsonl] [--timeout MS] [--count N]\n"
         "                        [--interface NAME]... [--repeat SECONDS] [--verbose]\n"
+        "                        [-a|--address RANGE]... [--rate N] [--no-broadcast]\n"
         "       ostrel-scout-cli --help | --version\n");
 }
 
@@ -159,15 +184,26 @@ Options:
                      csv: the same columns as CSV (RFC 4180);
                      json: one JSON array, closed when the search ends;
                      jsonl: one JSON object per line.
-                     JSON keys: serial, ip, mac, interface, network.
+                     JSON keys: serial, ip, mac, interface, network, and range
+                     for a device found through --address.
   --timeout MS       listen for answers MS milliseconds after the request (default 5000)
   --count N          stop as soon as N devices are listed
   --interface NAME   search only from the addresses of interface NAME; repeatable
   --repeat SECONDS   search again every SECONDS seconds until interrupted, printing only
                      devices not printed before
+  -a, --address RANGE
+                     also send the request to every address of RANGE, one by one, to reach
+                     devices behind routers: 10.2.0.7, 10.2.0.0/24 (without its first and last
+                     address), 10.2.0.10-10.2.0.99 or 10.2.0.10-99; several separated by commas
+                     or spaces; repeatable; at most 65 536 addresses in all. The receive
+                     window counts from the last request.
+  --rate N           send at most N requests per second to the ranges (1 to 100000,
+                     default 2000)
+  --no-broadcast     send only to the ranges of --address
   -v, --verbose      tell on standard error what the search does: every address searched,
-                     every request sent, every unreadable or repeated answer, and why the
-                     search ended
+                     every request sent, each range with the local address its requests leave
+                     from and each kind of send error, every unreadable or repeated answer,
+                     and why the search ended
   -h, --help         show this help and exit
   --version          show the version and exit
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicesearch.h"
+#include "rangesender.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,10 @@ struct CliOptions
     QStringList interfaces;
     // 0: one search only.
     int repeatSeconds = 0;
+    // Addresses asked one by one besides the broadcast, at most rate requests per second.
+    QVector<AddressRange> ranges;
+    int rate = RangeSender::defaultRate;
+    bool broadcast = true;
     // What the search does, on standard error.
     bool verbose = false;
     bool help = false;

@@ -44,7 +44,11 @@ QString jsonObject(const DeviceRecord &record)
            QLatin1String(", \"ip\": ") + jsonString(record.ipAddress) +
            QLatin1String(", \"mac\": ") + jsonString(record.macAddress) +
            QLatin1String(", \"interface\": ") + jsonString(record.interfaceName) +
-           QLatin1String(", \"network\": ") + jsonString(networkText(record)) + QLatin1Char('}');
+           QLatin1String(", \"network\": ") + jsonString(networkText(record)) +
+           (record.range.isEmpty()
+                ? QString()
+                : QString(QLatin1String(", \"range\": ") + jsonString(record.range))) +
+           QLatin1Char('}');
 }
 
 } // namespace

@@ -38,6 +38,9 @@ bool SearchRun::start(QString *error)
 {
     search = new DeviceSearch(options.interfaces, this);
     search->setReceiveWindow(options.timeoutMs);
+    search->setRanges(options.ranges);
+    search->setRate(options.rate);
+    search->setBroadcast(options.broadcast);
     connect(search, &DeviceSearch::deviceFound, this, &SearchRun::deviceFound);
     write(writer.begin());
     // Started even when no socket could be bound, so that --verbose names every address and

@@ -15,6 +15,9 @@ struct DeviceRecord
     QString interfaceName;
     QHostAddress localAddress;
     int prefixLength = -1;
+    // The address range the device's address lies in, when the search sent to ranges: the
+    // device was asked directly, across routers, and may be on another network.
+    QString range;
 };
 // Implicitly shared members move by plain copy, which keeps a long list cheap to grow.
 Q_DECLARE_TYPEINFO(DeviceRecord, Q_MOVABLE_TYPE);

@@ -4,6 +4,7 @@
 #include "directread.h"
 #include "discoverydatagram.h"
 #include "discoverylog.h"
+#include "rangesender.h"
 #include "releasegradually.h"
 #include "terminaltext.h"
 
@@ -38,6 +39,9 @@ DeviceSearch::DeviceSearch(const QStringList &interfaceNames, QObject *parent)
     , interfaceNames(interfaceNames)
 {
     updateSockets();
+    rangeSender = new RangeSender(this);
+    connect(rangeSender, &RangeSender::progressed, this, &DeviceSearch::reportChanged);
+    connect(rangeSender, &RangeSender::done, this, &DeviceSearch::rangesSent);
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] {
         // Answers already queued came in time, even if the event loop has not announced them.
@@ -57,6 +61,7 @@ DeviceSearch::~DeviceSearch() = default;
 void DeviceSearch::start()
 {
     ++searchNumber;
+    rangeSender->stop();
     releaseGradually(devices, this);
     releaseGradually(knownSerials, this);
     // Answers still queued came after the last window closed; they belong to no search.
@@ -82,11 +87,56 @@ void DeviceSearch::start()
                qPrintable(endpoint.local.interfaceName), int(discoveryPort));
         connect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive,
                 Qt::UniqueConnection);
-        send(endpoint, request);
+        if (broadcast)
+            send(endpoint, request);
     }
 
-    timer->start(receiveWindowMs);
     receiving = true;
+    if (searchRanges.isEmpty()) {
+        timer->start(receiveWindowMs);
+        return;
+    }
+    timer->stop();
+    // Requests leave from the socket listening on the address the route picks, so that the
+    // answer comes back to it.
+    const auto sourceFor = [this](quint32 local) {
+        for (const Endpoint &endpoint : std::as_const(endpoints)) {
+            if (endpoint.bound && endpoint.local.address.toIPv4Address() == local)
+                return RangeSender::Source{endpoint.socket, endpoint.local.interfaceName};
+        }
+        return RangeSender::Source();
+    };
+    rangeSender->start(searchRanges, sourceFor, &searchReport.ranges);
+}
+
+void DeviceSearch::rangesSent()
+{
+    // The receive window counts from the last request.
+    if (receiving)
+        timer->start(receiveWindowMs);
+}
+
+void DeviceSearch::setRanges(const QVector<AddressRange> &ranges)
+{
+    searchRanges = ranges;
+    rangeReportIndex.clear();
+    for (int i = 0; i < ranges.size(); ++i)
+        rangeReportIndex.insert(ranges.at(i).text, i);
+}
+
+const QVector<AddressRange> &DeviceSearch::ranges() const
+{
+    return searchRanges;
+}
+
+void DeviceSearch::setRate(int perSecond)
+{
+    rangeSender->setRate(perSecond);
+}
+
+void DeviceSearch::setBroadcast(bool on)
+{
+    broadcast = on;
 }
 
 void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
@@ -132,6 +182,7 @@ void DeviceSearch::stop()
         return;
     receiving = false;
     timer->stop();
+    rangeSender->stop();
     emit finished();
 }
 
@@ -285,6 +336,11 @@ bool DeviceSearch::readQueued(int perSocket)
                     qPrintable(terminalText(record.serialNumber)), qPrintable(record.ipAddress));
             continue;
         }
+        if (!record.range.isEmpty()) {
+            const int range = rangeReportIndex.value(record.range, -1);
+            if (range >= 0 && range < searchReport.ranges.size())
+                ++searchReport.ranges[range].found;
+        }
         devices.append(std::move(record));
         emit deviceFound();
         // A listener may have closed the window or started another search meanwhile: the
@@ -320,6 +376,10 @@ void DeviceSearch::take(const Endpoint &endpoint, const char *bytes, int size, q
     record.interfaceName = endpoint.local.interfaceName;
     record.localAddress = endpoint.local.address;
     record.prefixLength = endpoint.local.prefixLength;
+    if (!searchRanges.isEmpty()) {
+        if (const AddressRange *range = rangeOf(searchRanges, senderIp))
+            record.range = range->text;
+    }
     batch.push_back(std::move(record));
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "addressranges.h"
 #include "devicerecord.h"
 #include "directread.h"
 #include "localaddress.h"
 #include "searchreport.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -14,6 +16,7 @@
 
 class QTimer;
 class QUdpSocket;
+class RangeSender;
 
 // The device search: one UDP socket on every IPv4 address of the machine, a request from each
 // at every search, and the distinct devices that answered within the receive window, in order
@@ -35,8 +38,17 @@ public:
     // list, sends the request from every socket and opens the receive window. A search
     // started while the window is open starts afresh.
     void start();
-    // The receive window of the searches started from now on; 5000 ms unless set.
+    // The receive window of the searches started from now on; 5000 ms unless set. With
+    // ranges it counts from the last request sent.
     void setReceiveWindow(int ms);
+    // Address ranges that the searches started from now on send the request to, one
+    // datagram per address, besides the broadcast; none unless set.
+    void setRanges(const QVector<AddressRange> &ranges);
+    const QVector<AddressRange> &ranges() const;
+    // Requests to the ranges per second at most; 2000 unless set, 0 for no limit.
+    void setRate(int perSecond);
+    // Whether searches broadcast the request; they do unless set otherwise.
+    void setBroadcast(bool on);
     // Closes the receive window now; answers that come later are only counted (report()).
     void stop();
     bool isReceiving() const;
@@ -56,7 +68,8 @@ signals:
     void deviceFound();
     // The receive window has closed.
     void finished();
-    // The report changed after the receive window closed: late answers came.
+    // The report changed after the receive window closed (late answers came), or while
+    // requests go out to the ranges.
     void reportChanged();
 
 private:
@@ -80,10 +93,16 @@ private:
     void countLate(const DeviceRecord &record);
     void discardQueued();
     void scheduleReceive();
+    void rangesSent();
 
     const QStringList interfaceNames;
     QList<Endpoint> endpoints;
     QTimer *timer = nullptr;
+    RangeSender *rangeSender = nullptr;
+    QVector<AddressRange> searchRanges;
+    // Each range's entry in the report, by its text.
+    QHash<QString, int> rangeReportIndex;
+    bool broadcast = true;
     int receiveWindowMs = defaultReceiveWindowMs;
     QVector<DeviceRecord> devices;
     // What one pass read, before it is listed; kept to spare allocating it at every pass.

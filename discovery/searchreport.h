@@ -34,6 +34,35 @@ struct SearchReport
         Unreadable reason = Unreadable::WrongSize;
     };
 
+    // The requests of one address range, and what came of them.
+    struct RangeReport
+    {
+        QString range;
+        quint32 addressCount = 0;
+        // Addresses dealt with so far: sent to, failed, or without a socket to send from.
+        quint32 done = 0;
+        quint32 sent = 0;
+        // The local addresses requests left from, in order of first use.
+        QList<QHostAddress> localAddresses;
+        // Destinations the routing table reaches through a local address without a bound
+        // socket: no answer could come back, so nothing was sent to them.
+        quint32 unbound = 0;
+        QList<QHostAddress> unboundLocalAddresses;
+        // Failed sends, by the system's error text.
+        struct SendError
+        {
+            QString error;
+            quint32 count = 0;
+            // The first destination that failed so.
+            QHostAddress first;
+        };
+        QList<SendError> sendErrors;
+        // Devices listed whose address lies in the range.
+        int found = 0;
+
+        bool finished() const { return done >= addressCount; }
+    };
+
     // Senders named one by one at most; datagrams from others are only counted.
     static constexpr int maxUnreadableSenders = 16;
 
@@ -50,6 +79,8 @@ struct SearchReport
     int unreadableOtherCount = 0;
     // Devices not in the list whose answers came after the receive window closed.
     int lateDevices = 0;
+    // The address ranges searched besides the broadcast, in address order.
+    QList<RangeReport> ranges;
 
     // No address could be bound, so nothing was sent.
     bool noAddressBound() const { return addressCount > 0 && bindErrors.size() >= addressCount; }

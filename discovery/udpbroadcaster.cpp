@@ -18,6 +18,11 @@ void UDPBroadcaster::sendBroadcast()
     search->start();
 }
 
+void UDPBroadcaster::setRanges(const QVector<AddressRange> &ranges)
+{
+    search->setRanges(ranges);
+}
+
 int UDPBroadcaster::deviceCount() const
 {
     return search->deviceCount();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "addressranges.h"
 #include "searchreport.h"
 
 #include <QString>
@@ -21,6 +22,8 @@ public:
 
     // Starts a search: empties the list, sends the request and opens a 5000 ms window.
     void sendBroadcast();
+    // Address ranges every later search also sends the request to, one address at a time.
+    void setRanges(const QVector<AddressRange> &ranges);
     int deviceCount() const;
     // Leaves the strings unchanged when index is not that of a listed device.
     void getDevice(QString &serialNumber, QString &ipAddress, QString &macAddress, int index);

@@ -21,6 +21,69 @@
     </message>
 </context>
 <context>
+    <name>AddressRanges</name>
+    <message>
+        <source>a multicast address</source>
+        <translation>adres multicast</translation>
+    </message>
+    <message>
+        <source>holds multicast addresses</source>
+        <translation>zawiera adresy multicast</translation>
+    </message>
+    <message>
+        <source>a loopback address</source>
+        <translation>adres pętli zwrotnej</translation>
+    </message>
+    <message>
+        <source>holds loopback addresses</source>
+        <translation>zawiera adresy pętli zwrotnej</translation>
+    </message>
+    <message>
+        <source>not a device&apos;s address</source>
+        <translation>to nie jest adres urządzenia</translation>
+    </message>
+    <message>
+        <source>holds 0.0.0.0</source>
+        <translation>zawiera 0.0.0.0</translation>
+    </message>
+    <message>
+        <source>the broadcast address</source>
+        <translation>adres rozgłoszeniowy</translation>
+    </message>
+    <message>
+        <source>holds 255.255.255.255</source>
+        <translation>zawiera 255.255.255.255</translation>
+    </message>
+    <message>
+        <source>not an IPv4 address</source>
+        <translation>to nie jest adres IPv4</translation>
+    </message>
+    <message>
+        <source>the prefix length after / must be 0 to 32</source>
+        <translation>długość prefiksu po / musi wynosić od 0 do 32</translation>
+    </message>
+    <message>
+        <source>the end after - is not an IPv4 address or a number from 0 to 255</source>
+        <translation>koniec po - nie jest adresem IPv4 ani liczbą od 0 do 255</translation>
+    </message>
+    <message>
+        <source>the end comes before the start</source>
+        <translation>koniec wypada przed początkiem</translation>
+    </message>
+    <message>
+        <source>%1 addresses, more than %2 in one search</source>
+        <translation>liczba adresów: %1, więcej niż %2 w jednym wyszukiwaniu</translation>
+    </message>
+    <message>
+        <source>%1 addresses with the ranges before it, more than %2 in one search</source>
+        <translation>liczba adresów razem z wcześniejszymi zakresami: %1, więcej niż %2 w jednym wyszukiwaniu</translation>
+    </message>
+    <message>
+        <source>overlaps %1</source>
+        <translation>nakłada się na %1</translation>
+    </message>
+</context>
+<context>
     <name>ListSaver</name>
     <message>
         <source>The list could not be saved as %1:
@@ -129,6 +192,49 @@ Czy chcesz go zastąpić?</translation>
     <message>
         <source>How the search is going: whether it is still running and how many devices answered.</source>
         <translation>Przebieg wyszukiwania: czy jeszcze trwa i ile urządzeń odpowiedziało.</translation>
+    </message>
+    <message>
+        <source>Found by searching %1, through %2 on %3</source>
+        <translation>Znalezione przez przeszukanie %1, przez %2 na %3</translation>
+    </message>
+    <message>
+        <source>Search other networks…</source>
+        <translation>Przeszukaj inne sieci…</translation>
+    </message>
+</context>
+<context>
+    <name>RangeDialog</name>
+    <message>
+        <source>Search other networks</source>
+        <translation>Przeszukaj inne sieci</translation>
+    </message>
+    <message>
+        <source>Devices behind a router do not hear the search. Give their addresses, and each of them is asked directly:</source>
+        <translation>Urządzenia za routerem nie słyszą wyszukiwania. Podaj ich adresy, a każde z nich zostanie zapytane bezpośrednio:</translation>
+    </message>
+    <message>
+        <source>for example 10.2.0.0/24, 10.3.0.10-99</source>
+        <translation>na przykład 10.2.0.0/24, 10.3.0.10-99</translation>
+    </message>
+    <message>
+        <source>Addresses to search</source>
+        <translation>Adresy do przeszukania</translation>
+    </message>
+    <message>
+        <source>Problem with the addresses</source>
+        <translation>Problem z adresami</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Szukaj</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Wyczyść</translation>
+    </message>
+    <message>
+        <source>Search only this computer&apos;s own networks again</source>
+        <translation>Znów przeszukuj tylko sieci tego komputera</translation>
     </message>
 </context>
 <context>
@@ -277,6 +383,38 @@ Czy chcesz go zastąpić?</translation>
             <numerusform>%n bajtów</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Searching %1: %2 of %3</source>
+        <translation>Szukanie w %1: %2 z %3</translation>
+    </message>
+    <message>
+        <source>%1: 1 request not sent (to %2): %3</source>
+        <translation>%1: 1 zapytanie niewysłane (do %2): %3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %n requests not sent (first to %2): %3</source>
+        <translation>
+            <numerusform>%1: %n zapytanie niewysłane (pierwsze do %2): %3</numerusform>
+            <numerusform>%1: %n zapytania niewysłane (pierwsze do %2): %3</numerusform>
+            <numerusform>%1: %n zapytań niewysłanych (pierwsze do %2): %3</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1: some addresses are reached from %2, where the search could not listen for answers, so nothing was sent to them</source>
+        <translation>%1: część adresów jest osiągana z %2, gdzie wyszukiwanie nie mogło nasłuchiwać odpowiedzi, więc nic do nich nie wysłano</translation>
+    </message>
+    <message>
+        <source>%1: no device answered (1 request from %2)</source>
+        <translation>%1: żadne urządzenie nie odpowiedziało (1 zapytanie z %2)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: no device answered (%n requests from %2)</source>
+        <translation>
+            <numerusform>%1: żadne urządzenie nie odpowiedziało (%n zapytanie z %2)</numerusform>
+            <numerusform>%1: żadne urządzenie nie odpowiedziało (%n zapytania z %2)</numerusform>
+            <numerusform>%1: żadne urządzenie nie odpowiedziało (%n zapytań z %2)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>SingleInstance</name>
@@ -314,6 +452,10 @@ Czy chcesz go zastąpić?</translation>
     <message>
         <source>Refresh</source>
         <translation>Odśwież</translation>
+    </message>
+    <message>
+        <source>Search other networks…</source>
+        <translation>Przeszukaj inne sieci…</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,7 @@
 #include "listsaver.h"
 #include "mainwindowform.h"
 #include "networkcheck.h"
+#include "rangedialog.h"
 #include "releasegradually.h"
 #include "searchstatus.h"
 #include "tableactions.h"
@@ -74,6 +75,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(actions, &TableActions::openRequested, this, &MainWindow::connectSlot);
     connect(actions, &TableActions::saveRequested, this, [this] { saver->save(); });
     connect(actions, &TableActions::refreshRequested, this, &MainWindow::refreshSlot);
+    connect(actions, &TableActions::searchOtherNetworksRequested, this,
+            &MainWindow::searchOtherNetworks);
     saver = new ListSaver(table, this);
     startDiscovery();
 
@@ -285,7 +288,10 @@ void MainWindow::listNewDevices()
         address.interfaceName = device.interfaceName;
         address.localAddress = device.localAddress;
         address.prefixLength = device.prefixLength;
-        address.wrongNetwork = !isInNetwork(lastAddress, device.localAddress, device.prefixLength);
+        address.range = device.range;
+        // A device asked through a range is expected on another network.
+        address.wrongNetwork = device.range.isEmpty() &&
+                               !isInNetwork(lastAddress, device.localAddress, device.prefixLength);
         rowAddresses.append(address);
         // Rows listed earlier are marked again when they have just become part of a conflict.
         const QVector<int> conflicting = conflicts.add(device.ipAddress, index);
@@ -368,19 +374,22 @@ void MainWindow::sortTable(int column)
 
 QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
                                    int prefixLength, const QString &deviceAddress,
-                                   bool wrongNetwork, bool conflict)
+                                   bool wrongNetwork, bool conflict, const QString &range)
 {
     QStringList lines;
     const bool networkKnown = !localAddress.isNull() && prefixLength >= 0 && prefixLength <= 32;
     QString network;
-    if (networkKnown) {
+    if (!range.isEmpty()) {
+        lines << tr("Found by searching %1, through %2 on %3")
+                     .arg(range, localAddress.toString(), interfaceName);
+    } else if (networkKnown) {
         const quint32 mask = prefixLength == 0 ? 0 : ~quint32(0) << (32 - prefixLength);
         network = QHostAddress(localAddress.toIPv4Address() & mask).toString() + QLatin1Char('/') +
                   QString::number(prefixLength);
         lines << tr("Answered on %1 (%2/%3)")
                      .arg(interfaceName, localAddress.toString(), QString::number(prefixLength));
     }
-    if (wrongNetwork && networkKnown) {
+    if (wrongNetwork && networkKnown && range.isEmpty()) {
         lines << tr("Its address %1 lies outside that network: a browser on this computer will "
                     "probably not reach it.")
                      .arg(deviceAddress)
@@ -408,6 +417,9 @@ void MainWindow::createStatusLine()
     // A long translation or a large font breaks the line rather than cut it off.
     statusLabel->setWordWrap(true);
     statusLabel->setAccessibleName(tr("Search status"));
+    // The link a search that lists nothing offers; the keys and the menu reach it too.
+    statusLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    connect(statusLabel, &QLabel::linkActivated, this, &MainWindow::searchOtherNetworks);
     statusLabel->setAccessibleDescription(
         tr("How the search is going: whether it is still running and how many devices "
            "answered."));
@@ -417,9 +429,34 @@ void MainWindow::updateStatus()
 {
     const bool searching = broadcaster->isReceiving();
     const SearchStatus status(searching, int(rows.size()), broadcaster->report(), *firewall);
-    statusLabel->setText(status.line());
+    // Nothing listed though the search went out: the devices may be behind a router.
+    const SearchReport &report = broadcaster->report();
+    const bool offerRanges =
+        !searching && rows.empty() && !report.noNetwork() && !report.noAddressBound();
+    if (offerRanges) {
+        statusLabel->setTextFormat(Qt::RichText);
+        statusLabel->setText(status.line().toHtmlEscaped() +
+                             QLatin1String(" <a href=\"#ranges\">") +
+                             tr("Search other networks…").toHtmlEscaped() + QLatin1String("</a>"));
+    } else {
+        statusLabel->setTextFormat(Qt::PlainText);
+        statusLabel->setText(status.line());
+    }
     // The line has room for a short hint only; the tooltip says it in full.
     statusLabel->setToolTip(status.toolTip());
+}
+
+void MainWindow::searchOtherNetworks()
+{
+    auto *dialog = new RangeDialog(rangesText, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        rangesText = dialog->rangesText();
+        QString error;
+        broadcaster->setRanges(parseAddressRanges(rangesText, &error));
+        refreshSlot();
+    });
+    dialog->open();
 }
 
 void MainWindow::markRow(int index)
@@ -436,7 +473,7 @@ void MainWindow::markRow(int index)
         lastTip.deviceAddress = deviceAddress;
         lastTip.text =
             addressToolTip(address.interfaceName, address.localAddress, address.prefixLength,
-                           deviceAddress, address.wrongNetwork, address.conflict);
+                           deviceAddress, address.wrongNetwork, address.conflict, address.range);
     }
     const QVariant tip = lastTip.text.isEmpty() ? QVariant() : QVariant(lastTip.text);
     for (QTableWidgetItem *item :

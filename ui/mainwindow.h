@@ -33,9 +33,11 @@ public:
     ~MainWindow() override;
 
     // The tooltip of a row: where the device answered, and what is wrong with its address.
+    // A device found through an address range names the range instead: it is on another
+    // network by design.
     static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
                                   int prefixLength, const QString &deviceAddress, bool wrongNetwork,
-                                  bool conflict);
+                                  bool conflict, const QString &range = QString());
 
     // One table row. The table shows these items but never owns them: destroying a record
     // takes its items out of their cells.
@@ -87,6 +89,8 @@ private:
     void updateStatus();
     // Sets the tooltip and the warning mark of record index from what is known of its address.
     void markRow(int index);
+    // "Search other networks…": asks for address ranges, then searches with them.
+    void searchOtherNetworks();
 
     std::unique_ptr<MainWindowForm> ui;
     QTableWidget *table = nullptr;
@@ -115,12 +119,13 @@ private:
         int prefixLength = -1;
         bool wrongNetwork = false;
         bool conflict = false;
+        QString range;
 
         bool operator==(const RowAddress &other) const
         {
             return interfaceName == other.interfaceName && localAddress == other.localAddress &&
                    prefixLength == other.prefixLength && wrongNetwork == other.wrongNetwork &&
-                   conflict == other.conflict;
+                   conflict == other.conflict && range == other.range;
         }
     };
     QVector<RowAddress> rowAddresses;
@@ -136,6 +141,9 @@ private:
     AddressConflicts conflicts;
 
     QLabel *statusLabel = nullptr;
+    // The address ranges every search sends to, as the user gave them; kept until cleared,
+    // never stored.
+    QString rangesText;
     // The host firewall as seen when the latest search ended.
     std::unique_ptr<FirewallState> firewall;
     TableActions *actions = nullptr;

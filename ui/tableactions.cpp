@@ -46,6 +46,9 @@ TableActions::TableActions(QTableWidget *table, QWidget *window)
     refreshAction =
         makeAction(tr("Refresh"), {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)},
                    window, [this] { emit refreshRequested(); });
+    searchOtherAction =
+        makeAction(tr("Search other networks…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+                   window, [this] { emit searchOtherNetworksRequested(); });
     // The Menu key is not among the keys: the window system turns it into a context menu
     // event of its own, and a shortcut as well would open a second menu beside the first.
     menuAction = makeAction(QString(), {QKeySequence(Qt::SHIFT | Qt::Key_F10)}, table,
@@ -103,6 +106,7 @@ void TableActions::showContextMenu(const QPoint &viewportPosition, bool onRow)
         menu->addSeparator();
     }
     menu->addAction(saveAction);
+    menu->addAction(searchOtherAction);
     menu->popup(table->viewport()->mapToGlobal(viewportPosition));
     openMenu = menu;
 }

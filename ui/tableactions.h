@@ -10,9 +10,10 @@ class QAction;
 class QTableWidget;
 class QWidget;
 
-// What the user can do with the device table besides selecting: open, copy, save and refresh,
-// by key and from the table's context menu. The row actions work on the selected row; what
-// opening, saving and refreshing do is up to the window, which hears of them by signal.
+// What the user can do with the device table besides selecting: open, copy, save, refresh and
+// search other networks, by key and from the table's context menu. The row actions work on the
+// selected row; what opening, saving and refreshing do is up to the window, which hears of them by
+// signal.
 class TableActions : public QObject
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ signals:
     void openRequested();
     void saveRequested();
     void refreshRequested();
+    void searchOtherNetworksRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,6 +53,7 @@ private:
     QAction *copyRowAction = nullptr;
     QAction *saveAction = nullptr;
     QAction *refreshAction = nullptr;
+    QAction *searchOtherAction = nullptr;
     QAction *menuAction = nullptr;
     QPointer<QMenu> openMenu;
 };

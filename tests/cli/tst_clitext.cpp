@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -125,6 +126,20 @@ void TestCliText::everyOption()
     QCOMPARE(options.timeoutMs, 2147483647);
     QVERIFY(parseCliOptions({QStringLiteral("--format=table")}, &options, &error));
     QCOMPARE(options.format, OutputFormat::Table);
+    QCOMPARE(options.rate, 2000);
+    QVERIFY(options.broadcast && options.ranges.isEmpty());
+
+    QVERIFY(parseCliOptions({QStringLiteral("-a"), QStringLiteral("10.3.0.1 10.2.0.0/30"),
+                             QStringLiteral("--no-broadcast"), QStringLiteral("--rate"),
+                             QStringLiteral("100000"), QStringLiteral("--address=10.1.0.5")},
+                            &options, &error));
+    QStringList ranges;
+    for (const AddressRange &range : std::as_const(options.ranges))
+        ranges << range.text;
+    QCOMPARE(ranges, QStringList({QStringLiteral("10.1.0.5"), QStringLiteral("10.2.0.0/30"),
+                                  QStringLiteral("10.3.0.1")}));
+    QCOMPARE(options.rate, 100000);
+    QVERIFY(!options.broadcast);
 }
 
 void TestCliText::helpAndVersion()
@@ -193,6 +208,19 @@ void TestCliText::usageErrors_data()
         "--count needs a value");
     row("format before short option", {QStringLiteral("--format"), QStringLiteral("-h")},
         "--format needs a value");
+    row("rate 0", {QStringLiteral("--rate=0")},
+        "--rate needs a whole number from 1 to 100000, not \"0\"");
+    row("rate too high", {QStringLiteral("--rate=100001")},
+        "--rate needs a whole number from 1 to 100000, not \"100001\"");
+    row("bad range", {QStringLiteral("-a"), QStringLiteral("10.2.0.300")},
+        "10.2.0.300: not an IPv4 address");
+    // The limit and overlaps count across the options.
+    row("ranges overlap across options",
+        {QStringLiteral("-a"), QStringLiteral("10.2.0.0/24"), QStringLiteral("--address=10.2.0.9")},
+        "10.2.0.9: overlaps 10.2.0.0/24");
+    row("empty range", {QStringLiteral("--address=")}, "--address needs an address or a range");
+    row("only the ranges, but none", {QStringLiteral("--no-broadcast")},
+        "--no-broadcast needs --address");
 }
 
 void TestCliText::usageErrors()

@@ -75,15 +75,14 @@ bool NetLab::enterNewNamespace(bool loopbackUp, QString *error)
         error);
 }
 
-bool NetLab::addLan(QString *error)
+qint64 NetLab::newHolder(QString *error)
 {
-    const int lan = int(peerPids.size()) + 1;
     auto holder = std::make_unique<ChildProcess>(tool(QStringLiteral("unshare")),
                                                  QStringList{QStringLiteral("-n"),
                                                              tool(QStringLiteral("sleep")),
                                                              QStringLiteral("infinity")});
     if (!holder->start(QString(), error))
-        return false;
+        return 0;
     const qint64 pid = holder->pid();
     holders.push_back(std::move(holder));
 
@@ -93,11 +92,20 @@ bool NetLab::addLan(QString *error)
     const QDeadlineTimer deadline(commandTimeoutMs);
     while (namespaceLink(peer) == own) {
         if (deadline.hasExpired()) {
-            *error = QStringLiteral("the namespace of LAN %1 did not appear").arg(lan);
-            return false;
+            *error = QStringLiteral("a namespace did not appear");
+            return 0;
         }
         QTest::qWait(5);
     }
+    return pid;
+}
+
+bool NetLab::addLan(QString *error)
+{
+    const int lan = int(peerPids.size()) + 1;
+    const qint64 pid = newHolder(error);
+    if (pid == 0)
+        return false;
     peerPids.push_back(pid);
 
     const QString ip = tool(QStringLiteral("ip"));
@@ -127,6 +135,53 @@ bool NetLab::addLan(QString *error)
                   {ip, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
                    QStringLiteral("up")},
                   error);
+}
+
+bool NetLab::addNetworkBehind(int lan, QString *error)
+{
+    const int network = int(peerPids.size()) + 1;
+    const qint64 pid = newHolder(error);
+    if (pid == 0)
+        return false;
+    peerPids.push_back(pid);
+    const QString ip = tool(QStringLiteral("ip"));
+    const QString inside = QStringLiteral("net%1r").arg(network);
+    const QString device = QStringLiteral("net%1d").arg(network);
+    const QString prefix = QStringLiteral("10.0.%1.0/24").arg(network);
+    return inPeer(lan,
+                  {ip, QStringLiteral("link"), QStringLiteral("add"), inside,
+                   QStringLiteral("type"), QStringLiteral("veth"), QStringLiteral("peer"),
+                   QStringLiteral("name"), device, QStringLiteral("netns"), QString::number(pid)},
+                  error) &&
+           inPeer(lan,
+                  {ip, QStringLiteral("addr"), QStringLiteral("add"),
+                   hostAddress(network) + QLatin1String("/24"), QStringLiteral("dev"), inside},
+                  error) &&
+           inPeer(lan,
+                  {ip, QStringLiteral("link"), QStringLiteral("set"), inside, QStringLiteral("up")},
+                  error) &&
+           inPeer(lan,
+                  {tool(QStringLiteral("sh")), QStringLiteral("-c"),
+                   QStringLiteral("echo 1 > /proc/sys/net/ipv4/ip_forward")},
+                  error) &&
+           inPeer(network,
+                  {ip, QStringLiteral("addr"), QStringLiteral("add"),
+                   peerAddress(network) + QLatin1String("/24"), QStringLiteral("dev"), device},
+                  error) &&
+           inPeer(network,
+                  {ip, QStringLiteral("link"), QStringLiteral("set"), device, QStringLiteral("up")},
+                  error) &&
+           inPeer(network,
+                  {ip, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
+                   QStringLiteral("up")},
+                  error) &&
+           inPeer(network,
+                  {ip, QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("default"),
+                   QStringLiteral("via"), hostAddress(network)},
+                  error) &&
+           runIp({QStringLiteral("route"), QStringLiteral("add"), prefix, QStringLiteral("via"),
+                  peerAddress(lan)},
+                 error);
 }
 
 QString NetLab::hostAddress(int lan)

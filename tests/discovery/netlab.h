@@ -26,6 +26,10 @@ public:
 
     // Adds LAN number n = 1, 2, ...: host address 10.0.n.1/24, peer address 10.0.n.2/24.
     bool addLan(QString *error);
+    // Adds network number m (the next after the LANs so far) behind the peer of lan, which then
+    // forwards between the two: requests to peerAddress(m) pass it, broadcasts do not.
+    // hostAddress(m) is the router's address there; startSimulator(m, ...) runs devices.
+    bool addNetworkBehind(int lan, QString *error);
     static QString hostAddress(int lan);
     static QString peerAddress(int lan);
 
@@ -47,6 +51,8 @@ public:
     bool runIpInPeer(int lan, const QStringList &arguments, QString *error) const;
 
 private:
+    // A namespace held open by a sleeping child; its process ID, or 0.
+    qint64 newHolder(QString *error);
     bool inPeer(int lan, const QStringList &command, QString *error) const;
     std::vector<qint64> peerPids;
     // Simulators are stopped before the holders, newest first (see the destructor).

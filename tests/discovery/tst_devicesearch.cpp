@@ -1,3 +1,4 @@
+#include "addressranges.h"
 #include "childprocess.h"
 #include "devicesearch.h"
 #include "labmacros.h"
@@ -72,6 +73,7 @@ private slots:
     void lateAnswersCountedNeverListed();
     void answerQueuedAtTheEndIsListed();
     void loopbackOnlyWindowClosesWithFinished();
+    void rangeSendingStopsAtOnce();
 };
 
 void TestDeviceSearch::initTestCase()
@@ -452,6 +454,39 @@ void TestDeviceSearch::loopbackOnlyWindowClosesWithFinished()
     // Closing a closed window announces nothing.
     search.stop();
     QCOMPARE(finished.count(), 1);
+}
+
+void TestDeviceSearch::rangeSendingStopsAtOnce()
+{
+    // A /24 at 50 requests per second, cut short by stop() and by a new search without ranges:
+    // afterwards only the new search's broadcasts go out.
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    QString error;
+    const QVector<AddressRange> range = parseAddressRanges(QStringLiteral("10.0.1.0/24"), &error);
+    DeviceSearch search;
+    search.setRate(50);
+    for (const bool restart : {false, true}) {
+        search.setRanges(range);
+        search.start();
+        QTest::qWait(200);
+        const quint32 done = search.report().ranges.constFirst().done;
+        QVERIFY2(done > 0 && done < 100, qPrintable(QString::number(done)));
+        UdpCounters before;
+        QVERIFY(before.read());
+        if (restart) {
+            search.setRanges({});
+            search.start();
+        } else {
+            search.stop();
+        }
+        QTest::qWait(300);
+        UdpCounters after;
+        QVERIFY(after.read());
+        QCOMPARE(after.sent - before.sent, quint64(restart ? search.report().requestsSent : 0));
+        QCOMPARE(search.report().ranges.isEmpty(), restart);
+    }
 }
 
 QTEST_MAIN(TestDeviceSearch)

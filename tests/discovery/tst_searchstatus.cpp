@@ -193,6 +193,40 @@ void TestSearchStatus::texts_data()
         << "Znaleziono 3 urządzenia"
         << parts({"5 devices answered after the search ended: press Refresh"})
         << parts({"5 urządzeń odpowiedziało po zakończeniu wyszukiwania"});
+
+    // Ranges: the progress while requests go out, then a range that found nothing and its
+    // failed requests, once per kind.
+    Report ranges = network();
+    Report::RangeReport reached;
+    reached.range = QStringLiteral("10.2.0.0/24");
+    reached.addressCount = 254;
+    reached.done = 120;
+    reached.sent = 117;
+    reached.localAddresses = {QHostAddress(QStringLiteral("10.0.0.1"))};
+    reached.sendErrors = {
+        {QStringLiteral("No route to host"), 3, QHostAddress(QStringLiteral("10.2.0.5"))}};
+    Report::RangeReport single;
+    single.range = QStringLiteral("10.3.0.9");
+    single.addressCount = 1;
+    ranges.ranges = {reached, single};
+    QTest::newRow("range being sent")
+        << true << 0 << ranges << false << "Searching 10.2.0.0/24: 120 of 254"
+        << "Szukanie w 10.2.0.0/24: 120 z 254"
+        << parts({"10.2.0.0/24: 3 requests not sent (first to 10.2.0.5): No route to host"})
+        << parts({"10.2.0.0/24: 3 zapytania niewysłane (pierwsze do 10.2.0.5): No route to host"});
+    ranges.ranges[0].done = 254;
+    ranges.ranges[0].sent = 251;
+    ranges.ranges[1].done = 1;
+    ranges.ranges[1].sent = 1;
+    ranges.ranges[1].found = 1;
+    ranges.ranges[1].localAddresses = reached.localAddresses;
+    QTest::newRow("range that found nothing")
+        << false << 1 << ranges << false << "1 device found"
+        << "Znaleziono 1 urządzenie"
+        << parts({"10.2.0.0/24: no device answered (251 requests from 10.0.0.1)",
+                  "10.2.0.0/24: 3 requests not sent"})
+        << parts({"10.2.0.0/24: żadne urządzenie nie odpowiedziało (251 zapytań z 10.0.0.1)",
+                  "10.2.0.0/24: 3 zapytania niewysłane"});
 }
 
 void TestSearchStatus::texts()

@@ -296,23 +296,25 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
     QTRY_COMPARE(table->rowCount(), 2);
 
     const QString save = text(polish, "Zapisz listę jako CSV...", "Save list as CSV...");
+    const QString other = text(polish, "Przeszukaj inne sieci…", "Search other networks…");
     rightClick(table, table->visualItemRect(table->item(1, 2)).center());
     QTRY_VERIFY(QApplication::activePopupWidget());
-    QCOMPARE(openMenuEntries(),
-             QStringList({text(polish, "Otwórz w przeglądarce", "Open in browser"),
-                          text(polish, "Kopiuj adres IP", "Copy IP address"),
-                          text(polish, "Kopiuj adres MAC", "Copy MAC address"),
-                          text(polish, "Kopiuj numer seryjny", "Copy serial number"),
-                          text(polish, "Kopiuj wiersz", "Copy row"), QStringLiteral("-"), save}));
+    QCOMPARE(
+        openMenuEntries(),
+        QStringList({text(polish, "Otwórz w przeglądarce", "Open in browser"),
+                     text(polish, "Kopiuj adres IP", "Copy IP address"),
+                     text(polish, "Kopiuj adres MAC", "Copy MAC address"),
+                     text(polish, "Kopiuj numer seryjny", "Copy serial number"),
+                     text(polish, "Kopiuj wiersz", "Copy row"), QStringLiteral("-"), save, other}));
     // The clicked row is the one the menu acts on.
     QCOMPARE(table->selectedItems().constFirst()->row(), 1);
     closeMenu();
     QTRY_VERIFY(!QApplication::activePopupWidget());
 
-    // Below the last row only saving makes sense.
+    // Below the last row only saving and searching make sense.
     rightClick(table, QPoint(20, table->viewport()->height() - 5));
     QTRY_VERIFY(QApplication::activePopupWidget());
-    QCOMPARE(openMenuEntries(), QStringList({save}));
+    QCOMPARE(openMenuEntries(), QStringList({save, other}));
     closeMenu();
 
     // The Menu key and Shift+F10 open one menu for the selected row. For the Menu key the
@@ -334,7 +336,7 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
         QApplication::sendEvent(table, &event);
         QTest::keyRelease(QApplication::activePopupWidget(), key, modifiers);
         QTRY_VERIFY(QApplication::activePopupWidget());
-        QCOMPARE(openMenuEntries().size(), 7);
+        QCOMPARE(openMenuEntries().size(), 8);
         QTest::qWait(50);
         QCOMPARE(visibleMenus(), 1);
         closeMenu();

@@ -1,9 +1,15 @@
 #include "childprocess.h"
 #include "mainwindow.h"
 #include "netlab.h"
+#include "rangedialog.h"
+#include "urlcatcher.h"
 #include "windowparts.h"
 
+#include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -17,6 +23,7 @@ private slots:
     void devicesOfBothLansListedThenRefreshEmpties();
     void addressProblemsMarkedOnTheirRows();
     void burstBeyondOneListingPassThenSilence();
+    void devicesBehindRouterAfterSearchingOtherNetworks();
 };
 
 void TestWindowOnLans::initTestCase()
@@ -183,6 +190,86 @@ void TestWindowOnLans::burstBeyondOneListingPassThenSilence()
                  qint64(32));
     }
     QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), addresses * perAddress, 3000);
+}
+
+void TestWindowOnLans::devicesBehindRouterAfterSearchingOtherNetworks()
+{
+    // LAN 1's peer is a router; network 2 behind it holds a device.
+    QString error;
+    QVERIFY2(NetLab::enterNewNamespace(true, &error), qPrintable(error));
+    NetLab lab;
+    QVERIFY2(lab.addLan(&error), qPrintable(error));
+    QVERIFY2(lab.addNetworkBehind(1, &error), qPrintable(error));
+    QVERIFY2(
+        lab.startSimulator(2, {QStringLiteral("--device"), QStringLiteral("ROUTED0001")}, &error),
+        qPrintable(error));
+    UrlCatcher browser;
+    MainWindow window;
+    window.show();
+    QTableWidget *table = deviceTable(window);
+    QLabel *status = nullptr;
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->geometry() == QRect(247, 398, 271, 30))
+            status = label;
+    }
+    QVERIFY(status);
+
+    // The broadcast does not pass the router: nothing is listed, and the status line offers
+    // the other networks.
+    QTRY_VERIFY_WITH_TIMEOUT(status->text().contains(QLatin1String("Search other networks")), 7000);
+    QCOMPARE(table->rowCount(), 0);
+    QVERIFY(QMetaObject::invokeMethod(status, "linkActivated",
+                                      Q_ARG(QString, QStringLiteral("#ranges"))));
+    RangeDialog *dialog = window.findChild<RangeDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    auto *field = dialog->findChild<QLineEdit *>();
+    QPushButton *search = nullptr;
+    QPushButton *clear = nullptr;
+    for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+        if (button->text() == QLatin1String("Search"))
+            search = button;
+        if (button->text() == QLatin1String("Clear"))
+            clear = button;
+    }
+    QVERIFY(field && search && clear);
+    QTest::keyClicks(field, QStringLiteral("10.0.2.300"));
+    QVERIFY(!search->isEnabled());
+    bool shown = false;
+    for (QLabel *label : dialog->findChildren<QLabel *>())
+        shown = shown || label->text() == QLatin1String("10.0.2.300: not an IPv4 address");
+    QVERIFY(shown);
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("10.0.2.0/24"));
+    QVERIFY(search->isEnabled());
+    QTest::mouseClick(search, Qt::LeftButton);
+
+    // Found through the range, without the wrong-network mark; Connect opens them.
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 1, 2000);
+    QCOMPARE(table->item(0, 1)->text(), NetLab::peerAddress(2));
+    QVERIFY(table->item(0, 1)->icon().isNull());
+    QCOMPARE(table->item(0, 0)->toolTip(),
+             QStringLiteral("Found by searching 10.0.2.0/24, through 10.0.1.1 on lan1h"));
+    table->selectRow(0);
+    QTest::mouseClick(connectButton(window), Qt::LeftButton);
+    QCOMPARE(browser.opened.size(), 1);
+    QCOMPARE(browser.opened.constFirst().host(), NetLab::peerAddress(2));
+
+    // Every Refresh searches the range again, until the dialog clears it.
+    QTest::mouseClick(refreshButton(window), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 1, 2000);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(table, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(window.findChild<RangeDialog *>());
+    dialog = window.findChild<RangeDialog *>();
+    QCOMPARE(dialog->findChild<QLineEdit *>()->text(), QStringLiteral("10.0.2.0/24"));
+    for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+        if (button->text() == QLatin1String("Clear"))
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QCOMPARE(table->rowCount(), 0);
+    QTest::qWait(1000);
+    QCOMPARE(table->rowCount(), 0);
 }
 
 QTEST_MAIN(TestWindowOnLans)

@@ -22,8 +22,10 @@ bool UdpCounters::read()
         }
         const int deliveredAt = names.indexOf("InDatagrams");
         const int droppedAt = names.indexOf("RcvbufErrors");
-        if (deliveredAt < 0 || droppedAt < 0)
+        const int sentAt = names.indexOf("OutDatagrams");
+        if (deliveredAt < 0 || droppedAt < 0 || sentAt < 0)
             return false;
+        sent = fields.value(sentAt).toULongLong();
         delivered = fields.value(deliveredAt).toULongLong();
         dropped = fields.value(droppedAt).toULongLong();
         return true;

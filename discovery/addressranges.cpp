@@ -1,0 +1,177 @@
+#include "addressranges.h"
+
+#include <algorithm>
+#include <optional>
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+// The context of the messages' translations.
+struct AddressRanges
+{
+    Q_DECLARE_TR_FUNCTIONS(AddressRanges)
+};
+
+// Dotted decimal, four groups of one to three digits, each at most 255.
+std::optional<quint32> parseAddress(const QString &text)
+{
+    const QStringList groups = text.split(QLatin1Char('.'));
+    if (groups.size() != 4)
+        return std::nullopt;
+    quint32 address = 0;
+    for (const QString &group : groups) {
+        bool ok = group.size() >= 1 && group.size() <= 3;
+        for (const QChar c : group)
+            ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        const uint value = ok ? group.toUInt() : 256;
+        if (value > 255)
+            return std::nullopt;
+        address = address << 8 | value;
+    }
+    return address;
+}
+
+QString addressText(quint32 address)
+{
+    return QHostAddress(address).toString();
+}
+
+// Why no request may go to any address from first to last, or an empty text.
+QString forbidden(quint32 first, quint32 last)
+{
+    const bool single = first == last;
+    const auto overlaps = [&](quint32 from, quint32 to) {
+        return first <= to && last >= from;
+    };
+    if (overlaps(0xe0000000u, 0xefffffffu))
+        return single ? AddressRanges::tr("a multicast address")
+                      : AddressRanges::tr("holds multicast addresses");
+    if (overlaps(0x7f000000u, 0x7fffffffu))
+        return single ? AddressRanges::tr("a loopback address")
+                      : AddressRanges::tr("holds loopback addresses");
+    if (first == 0)
+        return single ? AddressRanges::tr("not a device's address")
+                      : AddressRanges::tr("holds 0.0.0.0");
+    if (last == 0xffffffffu)
+        return single ? AddressRanges::tr("the broadcast address")
+                      : AddressRanges::tr("holds 255.255.255.255");
+    return {};
+}
+
+// One part of the text; false with error set when it is not a range.
+bool parsePart(const QString &part, AddressRange *range, QString *error)
+{
+    const auto fail = [&](const QString &why) {
+        *error = part + QLatin1String(": ") + why;
+        return false;
+    };
+    const int slash = part.indexOf(QLatin1Char('/'));
+    const int dash = part.indexOf(QLatin1Char('-'));
+    const QString start = part.left(slash >= 0 ? slash : dash >= 0 ? dash : part.size());
+    const std::optional<quint32> first = parseAddress(start);
+    if (!first)
+        return fail(AddressRanges::tr("not an IPv4 address"));
+
+    if (slash >= 0) {
+        const QString lengthText = part.mid(slash + 1);
+        bool ok = lengthText.size() >= 1 && lengthText.size() <= 2 &&
+                  !lengthText.contains(QLatin1Char('+'));
+        const int length = ok ? lengthText.toInt(&ok) : -1;
+        if (!ok || length < 0 || length > 32)
+            return fail(AddressRanges::tr("the prefix length after / must be 0 to 32"));
+        const quint32 mask = length == 0 ? 0 : ~quint32(0) << (32 - length);
+        const quint32 network = *first & mask;
+        const quint32 broadcast = network | ~mask;
+        // Blocks of four and more: their first and last address are no device's.
+        const bool inner = length <= 30;
+        range->first = inner ? network + 1 : network;
+        range->last = inner ? broadcast - 1 : broadcast;
+        range->text = addressText(network) + QLatin1Char('/') + QString::number(length);
+    } else if (dash >= 0) {
+        const QString endText = part.mid(dash + 1);
+        std::optional<quint32> last = parseAddress(endText);
+        // "10.2.0.10-99": the end's last group only.
+        if (!last && !endText.contains(QLatin1Char('.'))) {
+            const std::optional<quint32> group = parseAddress(QStringLiteral("0.0.0.") + endText);
+            if (group)
+                last = (*first & 0xffffff00u) | *group;
+        }
+        if (!last)
+            return fail(AddressRanges::tr(
+                "the end after - is not an IPv4 address or a number from 0 to 255"));
+        if (*last < *first)
+            return fail(AddressRanges::tr("the end comes before the start"));
+        range->first = *first;
+        range->last = *last;
+        range->text = addressText(*first) + QLatin1Char('-') + addressText(*last);
+    } else {
+        range->first = range->last = *first;
+        range->text = addressText(*first);
+    }
+    if (range->size() == 0 || range->size() > maxRangeAddresses)
+        return fail(AddressRanges::tr("%1 addresses, more than %2 in one search")
+                        .arg(groupedNumber(quint64(range->last - range->first) + 1),
+                             groupedNumber(maxRangeAddresses)));
+    const QString why = forbidden(range->first, range->last);
+    if (!why.isEmpty())
+        return fail(why);
+    return true;
+}
+
+} // namespace
+
+QVector<AddressRange> parseAddressRanges(const QString &text, QString *error)
+{
+    error->clear();
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    const QStringList parts = text.split(separators, Qt::SkipEmptyParts);
+    QVector<AddressRange> ranges;
+    quint64 total = 0;
+    for (const QString &part : parts) {
+        AddressRange range;
+        if (!parsePart(part, &range, error))
+            return {};
+        total += range.size();
+        if (total > maxRangeAddresses) {
+            *error = part + QLatin1String(": ") +
+                     AddressRanges::tr(
+                         "%1 addresses with the ranges before it, more than %2 in one search")
+                         .arg(groupedNumber(total), groupedNumber(maxRangeAddresses));
+            return {};
+        }
+        ranges.append(range);
+    }
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
+    // One request per address: no address twice.
+    for (int i = 1; i < ranges.size(); ++i) {
+        if (ranges.at(i).first <= ranges.at(i - 1).last) {
+            *error = ranges.at(i).text + QLatin1String(": ") +
+                     AddressRanges::tr("overlaps %1").arg(ranges.at(i - 1).text);
+            return {};
+        }
+    }
+    return ranges;
+}
+
+const AddressRange *rangeOf(const QVector<AddressRange> &ranges, quint32 address)
+{
+    const auto after = std::upper_bound(
+        ranges.begin(), ranges.end(), address,
+        [](quint32 value, const AddressRange &range) { return value < range.first; });
+    if (after == ranges.begin())
+        return nullptr;
+    const AddressRange &range = *(after - 1);
+    return address <= range.last ? &range : nullptr;
+}
+
+QString groupedNumber(quint64 number)
+{
+    QString digits = QString::number(number);
+    for (int at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(' '));
+    return digits;
+}
