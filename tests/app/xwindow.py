@@ -23,7 +23,9 @@ def close(dpy, window):
     event = protocol.event.ClientMessage(
         window=window, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
     window.send_event(event, event_mask=X.NoEventMask)
-    dpy.flush()
+    # A round trip, not a flush: a busy server that sees this client gone before it read the
+    # request drops the request with the connection, and the window is never told to close.
+    dpy.sync()
 
 
 def png_chunk(kind, data):
