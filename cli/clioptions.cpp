@@ -190,7 +190,7 @@ Options:
   --count N          stop as soon as N devices are listed
   --interface NAME   search only from the addresses of interface NAME; repeatable
   --repeat SECONDS   search again every SECONDS seconds until interrupted, printing only
-                     devices not printed before
+                     devices not printed before; a search that takes longer ends first
   -a, --address RANGE
                      also send the request to every address of RANGE, one by one, to reach
                      devices behind routers: 10.2.0.7, 10.2.0.0/24 (without its first and last

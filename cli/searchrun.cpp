@@ -64,7 +64,7 @@ bool SearchRun::start(QString *error)
     connect(search, &DeviceSearch::finished, this, &SearchRun::searchFinished);
     if (options.repeatSeconds > 0) {
         repeatTimer = new QTimer(this);
-        connect(repeatTimer, &QTimer::timeout, search, &DeviceSearch::start);
+        connect(repeatTimer, &QTimer::timeout, this, &SearchRun::searchAgain);
         repeatTimer->start(options.repeatSeconds * 1000);
     }
     return true;
@@ -135,11 +135,25 @@ void SearchRun::deviceFound()
     }
 }
 
+void SearchRun::searchAgain()
+{
+    // A search is never cut short, or a range that takes longer to send than the interval
+    // would never be sent whole: the next search starts as the running one ends.
+    if (search->isReceiving())
+        againWhenFinished = true;
+    else
+        search->start();
+}
+
 void SearchRun::searchFinished()
 {
     write(writer.searchEnded());
-    if (options.repeatSeconds == 0)
+    if (options.repeatSeconds == 0) {
         finish();
+    } else if (againWhenFinished && !finished) {
+        againWhenFinished = false;
+        search->start();
+    }
 }
 
 void SearchRun::write(const QString &text)

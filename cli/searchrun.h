@@ -34,6 +34,7 @@ signals:
 
 private:
     void deviceFound();
+    void searchAgain();
     void searchFinished();
     void finish();
     // Why the list is empty, in one line: the cause the window's status line names, and its
@@ -47,6 +48,7 @@ private:
     DeviceWriter writer;
     DeviceSearch *search = nullptr;
     QTimer *repeatTimer = nullptr;
+    bool againWhenFinished = false;
     QSet<QString> printedSerials;
     bool finished = false;
 };
