@@ -121,7 +121,7 @@ demo: build
 	SCOUT_PROGRAM=$(BUILD)/app/ostrel-scout SCOUT_DEVICE_SIM=$(BUILD)/tools/device-sim/ostrel-device-sim \
 		scripts/demo
 
-.PHONY: windows-deps windows test-windows windows-installer windows-device-sim
+.PHONY: windows-deps windows test-windows windows-installer windows-device-sim bench-windows
 
 # Windows: Qt for Windows built once from Debian's source (scripts/windows-qt), then the
 # programs, the simulator and the tests cross-built with MinGW-w64 into build-windows/.
@@ -144,6 +144,11 @@ windows-installer: windows
 test-windows: windows windows-installer windows-device-sim
 	scripts/isolated $(WINDOWS_BUILD)/wine-run --server-for \
 		ctest --test-dir $(WINDOWS_BUILD) --output-on-failure
+
+# The Windows window under Wine in a flood of answers: how soon Refresh sends its request.
+bench-windows: windows windows-device-sim
+	SCOUT_DEVICE_SIM=$(BUILD_QT6)/tools/device-sim/ostrel-device-sim \
+		bench/windows-flood $(WINDOWS_BUILD)/wine-run $(WINDOWS_BUILD)/app/ostrel-scout.exe
 
 # The Linux simulator that plays the devices around the Windows programs (SCOUT_LINUX_DEVICE_SIM
 # in the Windows build; build-qt6's unless set).

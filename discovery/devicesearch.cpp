@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
@@ -31,6 +32,9 @@ constexpr int batchPerSocket = 256;
 // when its receive window closes (and listed): about what the receive buffer holds, so that a
 // flood cannot hold the program up.
 constexpr int maxQueued = 4096;
+// Nor may discarding them hold the request up for long where each read is a system call of its
+// own (Windows: under Wine, 4096 of them held a Refresh up for half a second and more).
+constexpr int discardMs = 20;
 
 } // namespace
 
@@ -432,17 +436,22 @@ void DeviceSearch::countLate(const DeviceRecord &record)
 
 void DeviceSearch::discardQueued()
 {
+    QElapsedTimer clock;
+    clock.start();
     for (const Endpoint &endpoint : std::as_const(endpoints)) {
         if (!endpoint.bound)
             continue;
         // Only about what is queued now: a flood must not hold the search up.
         int discarded = 0;
         for (int chunkRead = DatagramChunk::capacity;
-             chunkRead == DatagramChunk::capacity && discarded < maxQueued; discarded += chunkRead)
+             chunkRead == DatagramChunk::capacity && discarded < maxQueued &&
+             !clock.hasExpired(discardMs);
+             discarded += chunkRead)
             chunkRead = readDatagramsDirectly(*endpoint.socket, chunk, DatagramChunk::capacity);
         // Ends with the socket object's own read, which keeps its announcements coming; where
-        // there is no direct read (off Linux), it does all the reading.
-        const int limit = qMax(maxQueued - discarded, DatagramChunk::capacity);
+        // there is no direct read, it does all the reading.
+        const int limit =
+            clock.hasExpired(discardMs) ? 1 : qMax(maxQueued - discarded, DatagramChunk::capacity);
         for (int i = 0; i < limit; ++i, ++discarded) {
             if (endpoint.socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize) < 0)
                 break;

@@ -6,6 +6,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#elif defined(Q_OS_WIN)
+#include <cstring>
+#include <winsock2.h>
 #endif
 
 int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount)
@@ -30,6 +33,34 @@ int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount
         chunk.senders[i] = from[i].sin_family == AF_INET ? ntohl(from[i].sin_addr.s_addr) : 0;
     }
     return qMax(read, 0);
+#elif defined(Q_OS_WIN)
+    // Windows has no call that takes several datagrams; one plain recvfrom() each is still far
+    // less work than the socket object's size query and read, which matters most under Wine,
+    // where every system call goes through the Wine server.
+    const int count = qBound(0, maxCount, DatagramChunk::capacity);
+    const auto descriptor = static_cast<SOCKET>(socket.socketDescriptor());
+    // Read whole, for the datagram's true size: Windows discards what a short buffer cuts off
+    // and reports only that it was cut.
+    char whole[65536];
+    int read = 0;
+    for (int attempt = 0; read < count && attempt < 2 * count; ++attempt) {
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        const int size = ::recvfrom(descriptor, whole, int(sizeof whole), 0,
+                                    reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (size == SOCKET_ERROR) {
+            // A request that an unreachable port refused is reported on the next read; it
+            // holds no datagram.
+            if (::WSAGetLastError() == WSAECONNRESET)
+                continue;
+            break;
+        }
+        std::memcpy(chunk.data[read], whole, size_t(qMin(size, DatagramChunk::datagramSize)));
+        chunk.sizes[read] = size;
+        chunk.senders[read] = from.sin_family == AF_INET ? ntohl(from.sin_addr.s_addr) : 0;
+        ++read;
+    }
+    return read;
 #else
     Q_UNUSED(socket)
     Q_UNUSED(chunk)

@@ -19,9 +19,9 @@ struct DatagramChunk
 
 // Reads up to maxCount waiting datagrams (at most DatagramChunk::capacity) from the socket's
 // descriptor, bypassing the socket object: how many were read, 0 when none was waiting or
-// where no direct read is available. senders are IPv4 addresses. One system call takes the
-// whole chunk, where Qt makes one, and more work of its own, per datagram; that matters when
-// hundreds of thousands of answers arrive.
+// where no direct read is available. senders are IPv4 addresses. On Linux one system call
+// takes the whole chunk, on Windows one plain call each, where Qt makes more calls and more
+// work of its own per datagram; that matters when hundreds of thousands of answers arrive.
 //
 // Qt stops announcing new datagrams on a socket until the socket object itself has read, so
 // direct reads must be followed by a read through QUdpSocket::readDatagram() that finds the

@@ -1,0 +1,58 @@
+#include "directread.h"
+
+#include <QTest>
+#include <QUdpSocket>
+
+// The direct read of both builds (recvmmsg on Linux, recvfrom on Windows) against datagrams of
+// known sizes from a known sender.
+class TestDirectRead : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sizesSendersAndBound();
+};
+
+void TestDirectRead::sizesSendersAndBound()
+{
+    QUdpSocket receiver;
+    QUdpSocket sender;
+    QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
+    QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
+    // An answer, one longer than any answer, one byte.
+    const QByteArray datagrams[] = {QByteArray(32, 'a'), QByteArray(40, 'b'), QByteArray(1, 'c')};
+    for (const QByteArray &datagram : datagrams)
+        QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, receiver.localPort()),
+                 qint64(datagram.size()));
+    QTRY_VERIFY(receiver.hasPendingDatagrams());
+
+    // At most as many as asked for; the rest stays queued for the next read.
+    struct Read
+    {
+        int size;
+        QByteArray data;
+        quint32 sender;
+    };
+    QVector<Read> reads;
+    DatagramChunk chunk;
+    const auto take = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            reads.append(
+                {chunk.sizes[i],
+                 QByteArray(chunk.data[i], qMin(chunk.sizes[i], DatagramChunk::datagramSize)),
+                 chunk.senders[i]});
+        return count;
+    };
+    QCOMPARE(take(readDatagramsDirectly(receiver, chunk, 2)), 2);
+    QCOMPARE(take(readDatagramsDirectly(receiver, chunk, DatagramChunk::capacity)), 1);
+    QCOMPARE(readDatagramsDirectly(receiver, chunk, DatagramChunk::capacity), 0);
+
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(reads.at(i).size, int(datagrams[i].size()));
+        QCOMPARE(reads.at(i).data, datagrams[i].left(DatagramChunk::datagramSize));
+        QCOMPARE(reads.at(i).sender, QHostAddress(QHostAddress::LocalHost).toIPv4Address());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestDirectRead)
+#include "tst_directread.moc"
