@@ -9,13 +9,14 @@
 // Sends over loopback to port 44444: run it inside a private network namespace.
 #include "mainwindow.h"
 #include "processormodel.h"
+#include "stallmeter.h"
+#include "threadcputime.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <netinet/in.h>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -91,14 +91,6 @@ double milliseconds(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// CPU time of the calling thread: what the window itself spends, whatever else the machine does.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 QTableWidget *tableOf(MainWindow &window)
 {
     return window.findChild<QTableWidget *>();
@@ -138,28 +130,13 @@ Listing listDevices(MainWindow &window)
     // The previous search's rows are freed a slice per pass; let that finish first.
     QTest::qWait(200);
 
-    // The longest gap between ticks of a 10 ms timer is the longest stall of the event loop; the
-    // CPU time spent in that gap is the part that the window's own work took.
     Listing result;
-    QElapsedTimer sinceTick;
-    double cpuAtTick = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const double cpu = threadCpuMs();
-        result.longestStallMs = std::max(result.longestStallMs, milliseconds(sinceTick));
-        result.longestStallCpuMs = std::max(result.longestStallCpuMs, cpu - cpuAtTick);
-        sinceTick.restart();
-        cpuAtTick = cpu;
-    });
-
+    StallMeter stalls(10);
     std::atomic<bool> stop{false};
     QElapsedTimer listing;
     const double cpuBefore = threadCpuMs();
     listing.start();
-    sinceTick.start();
-    cpuAtTick = cpuBefore;
-    ticker.start(10);
+    stalls.start();
     std::thread devices(answerFromDevices, std::ref(stop));
     // Waits for events without a time limit: with one, Qt drops WaitForMoreEvents and the loop
     // would spin, counting idle time as the window's work. The ticker wakes it every 10 ms.
@@ -167,7 +144,9 @@ Listing listDevices(MainWindow &window)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     result.wallMs = milliseconds(listing);
     result.cpuMs = threadCpuMs() - cpuBefore;
-    ticker.stop();
+    stalls.stop();
+    result.longestStallMs = stalls.longestWallMs();
+    result.longestStallCpuMs = stalls.longestCpuMs();
     stop = true;
     devices.join();
     result.listed = table->rowCount();

@@ -14,18 +14,18 @@
 #include "netlab.h"
 #include "processormodel.h"
 #include "rangedialog.h"
+#include "stallmeter.h"
+#include "threadcputime.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
-#include <ctime>
 #include <malloc.h>
 #include <netinet/in.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,13 +35,6 @@ constexpr int rounds = 5;
 constexpr quint32 firstAddress = 0x0a4d0000; // 10.77.0.0
 constexpr quint32 addressCount = 65536;
 constexpr int stallSeconds = 8;
-
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 QVector<AddressRange> wholeRange()
 {
@@ -118,7 +111,6 @@ struct Stalls
 {
     double wallMs = 0;
     double cpuMs = 0;
-    quint32 sent = 0;
 };
 
 // The window from the dialog on, while its search sends at the default rate.
@@ -135,34 +127,23 @@ Stalls windowStalls()
         return {};
     dialog->findChild<QLineEdit *>()->setText(QStringLiteral("10.77.0.0/16"));
 
-    Stalls result;
-    QElapsedTimer sinceTick;
-    double cpuAtTick = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const double cpu = threadCpuMs();
-        result.wallMs = std::max(result.wallMs, double(sinceTick.nsecsElapsed()) / 1e6);
-        result.cpuMs = std::max(result.cpuMs, cpu - cpuAtTick);
-        sinceTick.restart();
-        cpuAtTick = cpu;
-    });
+    StallMeter stalls(10);
     QElapsedTimer clock;
     clock.start();
-    sinceTick.start();
-    cpuAtTick = threadCpuMs();
-    ticker.start(10);
+    stalls.start();
     dialog->accept();
     while (clock.elapsed() < stallSeconds * 1000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    ticker.stop();
-    return result;
+    stalls.stop();
+    return {stalls.longestWallMs(), stalls.longestCpuMs()};
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Headless, as the other benchmarks: `make bench` needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString error;
     if (!NetLab::enterNewNamespace(true, &error)) {

@@ -7,11 +7,11 @@
 // Floods 127.0.0.1: run it only inside a private network namespace (scripts/isolated).
 #include "loopbackonly.h"
 #include "mainwindow.h"
+#include "stallmeter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -48,15 +48,6 @@ double residentBytes()
         fail("cannot read /proc/self/statm");
     std::fclose(file);
     return double(resident) * double(sysconf(_SC_PAGESIZE));
-}
-
-// CPU time of this thread: on a shared machine, time spent waiting for a core is no work of the
-// event loop's.
-double cpuMilliseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 double milliseconds(const QElapsedTimer &timer)
@@ -110,8 +101,6 @@ int main(int argc, char *argv[])
     QTest::qWait(500);
     const double baselineBytes = residentBytes();
 
-    double longestStallMs = 0;
-    double longestStallCpuMs = 0;
     double longestRefreshMs = 0;
     double peakBytes = baselineBytes;
     int mostRows = 0;
@@ -119,19 +108,7 @@ int main(int argc, char *argv[])
     qint64 rowsListed = 0;
     bool memoryWithinBound = true;
 
-    // The longest gap between ticks of a 1 ms timer is the longest stall of the event loop; the
-    // CPU time spent in that gap is the part that the program's own work took.
-    QElapsedTimer sinceTick;
-    double cpuAtTick = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const double cpu = cpuMilliseconds();
-        longestStallMs = std::max(longestStallMs, milliseconds(sinceTick));
-        longestStallCpuMs = std::max(longestStallCpuMs, cpu - cpuAtTick);
-        sinceTick.restart();
-        cpuAtTick = cpu;
-    });
+    StallMeter stalls(1);
 
     // Memory is judged against the most rows any search listed so far: freed memory need not
     // go back to the system, but it must be reused.
@@ -167,12 +144,10 @@ int main(int argc, char *argv[])
     if (!simulator.waitForStarted())
         fail("the device simulator did not start");
 
-    sinceTick.start();
-    cpuAtTick = cpuMilliseconds();
-    ticker.start(1);
+    stalls.start();
     refresher.start(refreshIntervalMs);
     const int loopResult = QApplication::exec();
-    ticker.stop();
+    stalls.stop();
     refresher.stop();
     sample();
     const double endBytes = residentBytes();
@@ -203,9 +178,9 @@ int main(int argc, char *argv[])
                 static_cast<long long>(rowsListed));
     std::printf("| rows listed, most in one search              | %9d |           |\n", mostRows);
     std::printf("| longest event-loop stall, CPU time (ms)      | %9.1f | %9.0f |\n",
-                longestStallCpuMs, stallLimitMs);
+                stalls.longestCpuMs(), stallLimitMs);
     std::printf("| longest event-loop stall, wall time (ms)     | %9.1f |           |\n",
-                longestStallMs);
+                stalls.longestWallMs());
     std::printf("| longest Refresh press (ms)                   | %9.1f |           |\n",
                 longestRefreshMs);
     std::printf("| resident memory before the flood (MiB)       | %9.1f |           |\n",
@@ -229,7 +204,7 @@ int main(int argc, char *argv[])
     check(floodOk, "the flood did not run to its end");
     check(loopResult == 0, "the event loop ended with an error");
     check(mostRows > 0, "no device was listed");
-    check(longestStallCpuMs <= stallLimitMs, "the event loop stalled too long");
+    check(stalls.longestCpuMs() <= stallLimitMs, "the event loop stalled too long");
     check(memoryWithinBound, "resident memory grew beyond its bound");
     check(!malformedListed, "a malformed datagram was listed as a device");
     std::printf("%s\n", passed ? "soak passed" : "soak FAILED");
