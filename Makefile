@@ -116,7 +116,8 @@ screenshot: build
 clean:
 	rm -rf $(BUILD_QT5) $(BUILD_QT6) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
 
-# The program among fifteen simulated devices on two private networks; see scripts/demo.
+# The program among twenty simulated devices: fifteen on two LANs, five behind a router;
+# see scripts/demo.
 demo: build
 	SCOUT_PROGRAM=$(BUILD)/app/ostrel-scout SCOUT_DEVICE_SIM=$(BUILD)/tools/device-sim/ostrel-device-sim \
 		scripts/demo

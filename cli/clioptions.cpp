@@ -63,6 +63,7 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
 {
     *options = CliOptions();
     QStringList rangeTexts;
+    bool rateGiven = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         // "/?" is how Windows programs are asked for their help.
@@ -88,8 +89,13 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             return false;
         }
 
+        // "-a10.2.0.7" as "-a 10.2.0.7", as short options go.
+        const bool joinedShort = argument.startsWith(QLatin1String("-a")) && argument.size() > 2 &&
+                                 argument.at(2) != QLatin1Char('=');
         const int equals = argument.indexOf(QLatin1Char('='));
-        QString name = equals < 0 ? argument : argument.left(equals);
+        QString name = joinedShort  ? QStringLiteral("-a")
+                       : equals < 0 ? argument
+                                    : argument.left(equals);
         if (name == QLatin1String("-a"))
             name = QStringLiteral("--address");
         if (name == QLatin1String("--help") || name == QLatin1String("--version") ||
@@ -107,7 +113,9 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             return false;
         }
         QString value;
-        if (equals >= 0) {
+        if (joinedShort) {
+            value = argument.mid(2);
+        } else if (equals >= 0) {
             value = argument.mid(equals + 1);
         } else if (i + 1 < arguments.size() && !looksLikeOption(arguments.at(i + 1))) {
             value = arguments.at(++i);
@@ -125,9 +133,10 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             ok = numberOption(name, value, 1, INT_MAX, &options->count, error);
         else if (name == QLatin1String("--repeat"))
             ok = numberOption(name, value, 1, INT_MAX / 1000, &options->repeatSeconds, error);
-        else if (name == QLatin1String("--rate"))
+        else if (name == QLatin1String("--rate")) {
             ok = numberOption(name, value, 1, 100000, &options->rate, error);
-        else if (name == QLatin1String("--address"))
+            rateGiven = true;
+        } else if (name == QLatin1String("--address"))
             rangeTexts.append(value);
         else if (value.isEmpty()) {
             *error = QStringLiteral("--interface needs a name");
@@ -148,6 +157,11 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
     }
     if (!options->broadcast && options->ranges.isEmpty()) {
         *error = QStringLiteral("--no-broadcast needs --address");
+        return false;
+    }
+    // The broadcast is one request per address: a rate alone would pace nothing.
+    if (rateGiven && options->ranges.isEmpty()) {
+        *error = QStringLiteral("--rate needs --address: it paces the requests to the ranges");
         return false;
     }
     return true;
@@ -195,10 +209,14 @@ Options:
                      also send the request to every address of RANGE, one by one, to reach
                      devices behind routers: 10.2.0.7, 10.2.0.0/24 (without its first and last
                      address), 10.2.0.10-10.2.0.99 or 10.2.0.10-99; several separated by commas
-                     or spaces; repeatable; at most 65 536 addresses in all. The receive
-                     window counts from the last request.
+                     or spaces; repeatable; -a10.2.0.7 as well; at most 65 536 addresses
+                     in all. Refused: 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4, 240.0.0.0/4
+                     (255.255.255.255 included), the broadcast address of each local
+                     network searched from, overlapping ranges, other separators;
+                     169.254.0.0/16 is allowed. The receive window counts from the last
+                     request.
   --rate N           send at most N requests per second to the ranges (1 to 100000,
-                     default 2000)
+                     default 2000); only with --address
   --no-broadcast     send only to the ranges of --address
   -v, --verbose      tell on standard error what the search does: every address searched,
                      every request sent, each range with the local address its requests leave
@@ -208,7 +226,8 @@ Options:
   --version          show the version and exit
 
 In the table, in the -v lines and in CSV written to a terminal, control characters and bytes
-0x80-0xff of a device's texts are shown as \xNN and a backslash as \\.
+0x80-0xff of a device's texts are shown as \xNN and a backslash as \\; on standard error
+interface names, ranges as typed and the system's error texts too.
 
 When no device is listed, one line on standard error names the causes seen on this machine
 (port in use, no network, requests not sent, unreadable answers, an active firewall).

@@ -1,11 +1,15 @@
 // ostrel-scout-cli: the device search without a window, for terminals, scripts and machines
 // without a display.
+#include "addressranges.h"
 #include "clioptions.h"
 #include "interruptnotifier.h"
+#include "localaddress.h"
 #include "searchrun.h"
+#include "terminaltext.h"
 #include "verboselog.h"
 #include "version.h"
 
+#include <clocale>
 #include <cstdio>
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -27,7 +31,8 @@ void print(std::FILE *stream, const QString &text)
 
 int usage(const QString &error)
 {
-    print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(error) + usageText());
+    // The error quotes what was typed: escaped, like every outside text on the terminal.
+    print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(terminalText(error)) + usageText());
     return usageError;
 }
 
@@ -41,6 +46,10 @@ int main(int argc, char *argv[])
 #endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ostrel-scout-cli"));
+#ifdef LC_MESSAGES
+    // The finder speaks English: the system's error texts that its lines quote must too.
+    std::setlocale(LC_MESSAGES, "C");
+#endif
 
     CliOptions options;
     QString error;
@@ -61,6 +70,10 @@ int main(int argc, char *argv[])
     const QString unknown = firstUnknownInterface(options.interfaces, available);
     if (!unknown.isEmpty())
         return usage(QStringLiteral("no network interface named \"%1\"").arg(unknown));
+    const QString refused =
+        localBroadcastIn(options.ranges, localIPv4Addresses(options.interfaces));
+    if (!refused.isEmpty())
+        return usage(refused);
 
     if (options.verbose)
         installVerboseLog();
@@ -70,7 +83,7 @@ int main(int argc, char *argv[])
     QObject::connect(&interrupts, &InterruptNotifier::interrupted, &run, &SearchRun::interrupt);
     QObject::connect(&run, &SearchRun::done, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!run.start(&error)) {
-        print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(error));
+        print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(terminalText(error)));
         return noSocket;
     }
     app.exec();

@@ -4,6 +4,7 @@
 #include "discoverylog.h"
 #include "firewallcheck.h"
 #include "searchstatus.h"
+#include "terminaltext.h"
 
 #include <QTimer>
 
@@ -88,9 +89,9 @@ void SearchRun::finish()
         search->stop();
     write(writer.end());
     if (printedSerials.isEmpty() && search) {
-        const QByteArray bytes =
-            (QStringLiteral("ostrel-scout-cli: ") + emptyListMessage() + QLatin1Char('\n'))
-                .toLocal8Bit();
+        const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: ") +
+                                  terminalText(emptyListMessage()) + QLatin1Char('\n'))
+                                     .toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
     }
     emit done();

@@ -39,25 +39,41 @@ QString addressText(quint32 address)
     return QHostAddress(address).toString();
 }
 
-// Why no request may go to any address from first to last, or an empty text.
+// Why no request may go to any address from first to last, or an empty text. The blocks
+// that hold no device: "this network" (0.0.0.0/8), loopback, multicast and the reserved
+// 240.0.0.0/4 with the broadcast address; 169.254.0.0/16 stays, devices without DHCP use it.
 QString forbidden(quint32 first, quint32 last)
 {
     const bool single = first == last;
     const auto overlaps = [&](quint32 from, quint32 to) {
         return first <= to && last >= from;
     };
+    if (single && first == 0xffffffffu)
+        return AddressRanges::tr("the broadcast address");
+    if (overlaps(0xf0000000u, 0xffffffffu))
+        return single ? AddressRanges::tr("a reserved address (240.0.0.0/4)")
+                      : AddressRanges::tr("holds reserved addresses (240.0.0.0/4)");
     if (overlaps(0xe0000000u, 0xefffffffu))
-        return single ? AddressRanges::tr("a multicast address")
-                      : AddressRanges::tr("holds multicast addresses");
+        return single ? AddressRanges::tr("a multicast address (224.0.0.0/4)")
+                      : AddressRanges::tr("holds multicast addresses (224.0.0.0/4)");
     if (overlaps(0x7f000000u, 0x7fffffffu))
-        return single ? AddressRanges::tr("a loopback address")
-                      : AddressRanges::tr("holds loopback addresses");
-    if (first == 0)
-        return single ? AddressRanges::tr("not a device's address")
-                      : AddressRanges::tr("holds 0.0.0.0");
-    if (last == 0xffffffffu)
-        return single ? AddressRanges::tr("the broadcast address")
-                      : AddressRanges::tr("holds 255.255.255.255");
+        return single ? AddressRanges::tr("a loopback address (127.0.0.0/8)")
+                      : AddressRanges::tr("holds loopback addresses (127.0.0.0/8)");
+    if (overlaps(0, 0x00ffffffu))
+        return single ? AddressRanges::tr("not a device's address (0.0.0.0/8)")
+                      : AddressRanges::tr("holds addresses of 0.0.0.0/8, which are no device's");
+    return {};
+}
+
+// The first character that belongs to no address or range, or a null character. Letters are
+// left to the address check ("10.2.0.x: not an IPv4 address").
+QChar strangeCharacter(const QString &part)
+{
+    for (const QChar c : part) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('.') && c != QLatin1Char('/') &&
+            c != QLatin1Char('-'))
+            return c;
+    }
     return {};
 }
 
@@ -68,6 +84,10 @@ bool parsePart(const QString &part, AddressRange *range, QString *error)
         *error = part + QLatin1String(": ") + why;
         return false;
     };
+    const QChar strange = strangeCharacter(part);
+    if (!strange.isNull())
+        return fail(AddressRanges::tr("\"%1\" does not separate ranges: use commas or spaces")
+                        .arg(strange));
     const int slash = part.indexOf(QLatin1Char('/'));
     const int dash = part.indexOf(QLatin1Char('-'));
     const QString start = part.left(slash >= 0 ? slash : dash >= 0 ? dash : part.size());
@@ -123,7 +143,8 @@ bool parsePart(const QString &part, AddressRange *range, QString *error)
 
 } // namespace
 
-QVector<AddressRange> parseAddressRanges(const QString &text, QString *error)
+QVector<AddressRange> parseAddressRanges(const QString &text, QString *error,
+                                         const QList<LocalAddress> &localAddresses)
 {
     error->clear();
     static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
@@ -154,7 +175,35 @@ QVector<AddressRange> parseAddressRanges(const QString &text, QString *error)
             return {};
         }
     }
+    *error = localBroadcastIn(ranges, localAddresses);
+    if (!error->isEmpty())
+        return {};
     return ranges;
+}
+
+QString localBroadcastIn(const QVector<AddressRange> &ranges,
+                         const QList<LocalAddress> &localAddresses)
+{
+    for (const LocalAddress &local : localAddresses) {
+        // A /31 or /32 has no broadcast address; loopback's is refused as loopback.
+        if (local.prefixLength < 0 || local.prefixLength > 30 ||
+            local.address.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        const quint32 mask = local.prefixLength == 0 ? 0 : ~quint32(0) << (32 - local.prefixLength);
+        const quint32 broadcast = local.address.toIPv4Address() | ~mask;
+        const AddressRange *range = rangeOf(ranges, broadcast);
+        if (!range)
+            continue;
+        const QString network =
+            addressText(broadcast & mask) + QLatin1Char('/') + QString::number(local.prefixLength);
+        return range->text + QLatin1String(": ") +
+               (range->size() == 1
+                    ? AddressRanges::tr("the broadcast address of the network %1 on %2")
+                          .arg(network, local.interfaceName)
+                    : AddressRanges::tr("holds %1, the broadcast address of the network %2 on %3")
+                          .arg(addressText(broadcast), network, local.interfaceName));
+    }
+    return {};
 }
 
 const AddressRange *rangeOf(const QVector<AddressRange> &ranges, quint32 address)

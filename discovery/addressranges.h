@@ -1,5 +1,7 @@
 #pragma once
 
+#include "localaddress.h"
+
 #include <QString>
 #include <QVector>
 
@@ -22,8 +24,18 @@ constexpr quint32 maxRangeAddresses = 65536;
 // Reads ranges separated by commas or spaces: single addresses, CIDR blocks (without their
 // network and broadcast addresses for /30 and larger; host bits set mean the block) and dash
 // ranges ("10.2.0.10-10.2.0.99" or "10.2.0.10-99"). The ranges come back in address order.
-// On bad input returns nothing, and error names the part and why.
-QVector<AddressRange> parseAddressRanges(const QString &text, QString *error);
+// Refused: 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4, 240.0.0.0/4 (255.255.255.255 included),
+// overlaps, more than maxRangeAddresses in all, and the broadcast address of the network of
+// any of localAddresses (the addresses the search sends from). On bad input returns nothing,
+// and error names the part and why.
+QVector<AddressRange> parseAddressRanges(const QString &text, QString *error,
+                                         const QList<LocalAddress> &localAddresses = {});
+
+// The part of ranges holding the broadcast address of the network of one of localAddresses,
+// and why it may not be searched; an empty text when there is none. Ranges as
+// parseAddressRanges gives them.
+QString localBroadcastIn(const QVector<AddressRange> &ranges,
+                         const QList<LocalAddress> &localAddresses);
 
 // The range holding address, or nullptr; ranges as parseAddressRanges gives them.
 const AddressRange *rangeOf(const QVector<AddressRange> &ranges, quint32 address);

@@ -79,16 +79,17 @@ void DeviceSearch::start()
         qCInfo(lcDiscovery, "no IPv4 address to search from");
     for (const SearchReport::AddressError &error : std::as_const(searchReport.bindErrors))
         qCInfo(lcDiscovery, "address %s on %s: port %d not bound: %s",
-               qPrintable(error.address.toString()), qPrintable(error.interfaceName),
-               int(discoveryPort), qPrintable(error.error));
+               qUtf8Printable(error.address.toString()),
+               qUtf8Printable(terminalText(error.interfaceName)), int(discoveryPort),
+               qUtf8Printable(terminalText(error.error)));
 
     const QByteArray request = discoveryRequest();
     for (const Endpoint &endpoint : std::as_const(endpoints)) {
         if (!endpoint.bound)
             continue;
         qCInfo(lcDiscovery, "address %s on %s: bound to port %d",
-               qPrintable(endpoint.local.address.toString()),
-               qPrintable(endpoint.local.interfaceName), int(discoveryPort));
+               qUtf8Printable(endpoint.local.address.toString()),
+               qUtf8Printable(terminalText(endpoint.local.interfaceName)), int(discoveryPort));
         connect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive,
                 Qt::UniqueConnection);
         if (broadcast)
@@ -168,16 +169,17 @@ void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
     const QString where = endpoint.local.address.toString();
     if (sent == request.size()) {
         ++searchReport.requestsSent;
-        qCInfo(lcDiscovery, "request sent from %s on %s", qPrintable(where),
-               qPrintable(endpoint.local.interfaceName));
+        qCInfo(lcDiscovery, "request sent from %s on %s", qUtf8Printable(where),
+               qUtf8Printable(terminalText(endpoint.local.interfaceName)));
         return;
     }
     const QString error =
         systemError != 0 ? qt_error_string(systemError) : endpoint.socket->errorString();
     searchReport.sendErrors.append(
         SearchReport::AddressError{endpoint.local.interfaceName, endpoint.local.address, error});
-    qCInfo(lcDiscovery, "request from %s on %s not sent: %s", qPrintable(where),
-           qPrintable(endpoint.local.interfaceName), qPrintable(error));
+    qCInfo(lcDiscovery, "request from %s on %s not sent: %s", qUtf8Printable(where),
+           qUtf8Printable(terminalText(endpoint.local.interfaceName)),
+           qUtf8Printable(terminalText(error)));
 }
 
 void DeviceSearch::stop()
@@ -337,7 +339,8 @@ bool DeviceSearch::readQueued(int perSocket)
         knownSerials.insert(record.serialNumber);
         if (knownSerials.size() == known) {
             qCDebug(lcDiscovery, "repeated answer of %s from %s",
-                    qPrintable(terminalText(record.serialNumber)), qPrintable(record.ipAddress));
+                    qUtf8Printable(terminalText(record.serialNumber)),
+                    qUtf8Printable(record.ipAddress));
             continue;
         }
         if (!record.range.isEmpty()) {
@@ -431,7 +434,7 @@ void DeviceSearch::countLate(const DeviceRecord &record)
         return;
     ++searchReport.lateDevices;
     qCInfo(lcDiscovery, "late answer of %s from %s, after the receive window closed",
-           qPrintable(terminalText(record.serialNumber)), qPrintable(record.ipAddress));
+           qUtf8Printable(terminalText(record.serialNumber)), qUtf8Printable(record.ipAddress));
 }
 
 void DeviceSearch::discardQueued()

@@ -2,6 +2,7 @@
 
 #include "discoverydatagram.h"
 #include "discoverylog.h"
+#include "terminaltext.h"
 
 #include <cerrno>
 #include <QTimer>
@@ -151,7 +152,7 @@ void RangeSender::failed(SearchReport::RangeReport &report, quint32 destination,
     }
     report.sendErrors.append({error, 1, QHostAddress(destination)});
     qCInfo(lcDiscovery, "range %s: request to %s not sent: %s", qPrintable(report.range),
-           qPrintable(QHostAddress(destination).toString()), qPrintable(error));
+           qPrintable(QHostAddress(destination).toString()), qUtf8Printable(terminalText(error)));
 }
 
 void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
@@ -175,7 +176,8 @@ void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
         } else if (lastSource.socket && !report.localAddresses.contains(localAddress)) {
             report.localAddresses.append(localAddress);
             qCInfo(lcDiscovery, "range %s: requests from %s on %s", qPrintable(report.range),
-                   qPrintable(localAddress.toString()), qPrintable(lastSource.interfaceName));
+                   qPrintable(localAddress.toString()),
+                   qUtf8Printable(terminalText(lastSource.interfaceName)));
         }
     }
     if (!lastSource.socket) {

@@ -23,36 +23,8 @@
 <context>
     <name>AddressRanges</name>
     <message>
-        <source>a multicast address</source>
-        <translation>adres multicast</translation>
-    </message>
-    <message>
-        <source>holds multicast addresses</source>
-        <translation>zawiera adresy multicast</translation>
-    </message>
-    <message>
-        <source>a loopback address</source>
-        <translation>adres pętli zwrotnej</translation>
-    </message>
-    <message>
-        <source>holds loopback addresses</source>
-        <translation>zawiera adresy pętli zwrotnej</translation>
-    </message>
-    <message>
-        <source>not a device&apos;s address</source>
-        <translation>to nie jest adres urządzenia</translation>
-    </message>
-    <message>
-        <source>holds 0.0.0.0</source>
-        <translation>zawiera 0.0.0.0</translation>
-    </message>
-    <message>
         <source>the broadcast address</source>
         <translation>adres rozgłoszeniowy</translation>
-    </message>
-    <message>
-        <source>holds 255.255.255.255</source>
-        <translation>zawiera 255.255.255.255</translation>
     </message>
     <message>
         <source>not an IPv4 address</source>
@@ -81,6 +53,50 @@
     <message>
         <source>overlaps %1</source>
         <translation>nakłada się na %1</translation>
+    </message>
+    <message>
+        <source>a reserved address (240.0.0.0/4)</source>
+        <translation>adres zarezerwowany (240.0.0.0/4)</translation>
+    </message>
+    <message>
+        <source>holds reserved addresses (240.0.0.0/4)</source>
+        <translation>zawiera adresy zarezerwowane (240.0.0.0/4)</translation>
+    </message>
+    <message>
+        <source>a multicast address (224.0.0.0/4)</source>
+        <translation>adres multicast (224.0.0.0/4)</translation>
+    </message>
+    <message>
+        <source>holds multicast addresses (224.0.0.0/4)</source>
+        <translation>zawiera adresy multicast (224.0.0.0/4)</translation>
+    </message>
+    <message>
+        <source>a loopback address (127.0.0.0/8)</source>
+        <translation>adres pętli zwrotnej (127.0.0.0/8)</translation>
+    </message>
+    <message>
+        <source>holds loopback addresses (127.0.0.0/8)</source>
+        <translation>zawiera adresy pętli zwrotnej (127.0.0.0/8)</translation>
+    </message>
+    <message>
+        <source>not a device&apos;s address (0.0.0.0/8)</source>
+        <translation>to nie jest adres urządzenia (0.0.0.0/8)</translation>
+    </message>
+    <message>
+        <source>holds addresses of 0.0.0.0/8, which are no device&apos;s</source>
+        <translation>zawiera adresy z 0.0.0.0/8, których nie ma żadne urządzenie</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; does not separate ranges: use commas or spaces</source>
+        <translation>„%1” nie rozdziela zakresów: użyj przecinków lub spacji</translation>
+    </message>
+    <message>
+        <source>the broadcast address of the network %1 on %2</source>
+        <translation>adres rozgłoszeniowy sieci %1 na %2</translation>
+    </message>
+    <message>
+        <source>holds %1, the broadcast address of the network %2 on %3</source>
+        <translation>zawiera %1, adres rozgłoszeniowy sieci %2 na %3</translation>
     </message>
 </context>
 <context>
@@ -195,7 +211,7 @@ Czy chcesz go zastąpić?</translation>
     </message>
     <message>
         <source>Found by searching %1, through %2 on %3</source>
-        <translation>Znalezione przez przeszukanie %1, przez %2 na %3</translation>
+        <translation>Znalezione w zakresie %1, z adresu %2 na %3</translation>
     </message>
     <message>
         <source>Search other networks…</source>

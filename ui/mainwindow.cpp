@@ -448,7 +448,7 @@ void MainWindow::updateStatus()
 
 void MainWindow::searchOtherNetworks()
 {
-    auto *dialog = new RangeDialog(rangesText, this);
+    auto *dialog = new RangeDialog(rangesText, localIPv4Addresses(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         rangesText = dialog->rangesText();

@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-RangeDialog::RangeDialog(const QString &text, QWidget *parent)
+RangeDialog::RangeDialog(const QString &text, const QList<LocalAddress> &localAddresses,
+                         QWidget *parent)
     : QDialog(parent)
+    , localAddresses(localAddresses)
 {
     setWindowTitle(tr("Search other networks"));
     auto *layout = new QVBoxLayout(this);
@@ -26,6 +28,8 @@ RangeDialog::RangeDialog(const QString &text, QWidget *parent)
     layout->addWidget(field);
 
     message = new QLabel(this);
+    // It quotes what was typed: never read as markup.
+    message->setTextFormat(Qt::PlainText);
     message->setWordWrap(true);
     message->setAccessibleName(tr("Problem with the addresses"));
     layout->addWidget(message);
@@ -57,7 +61,7 @@ QString RangeDialog::rangesText() const
 void RangeDialog::check()
 {
     QString error;
-    const QVector<AddressRange> ranges = parseAddressRanges(field->text(), &error);
+    const QVector<AddressRange> ranges = parseAddressRanges(field->text(), &error, localAddresses);
     message->setText(error);
     searchButton->setEnabled(error.isEmpty() && !ranges.isEmpty());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "localaddress.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -13,14 +15,18 @@ class RangeDialog : public QDialog
     Q_OBJECT
 
 public:
-    // text: the ranges searched now, shown for editing.
-    explicit RangeDialog(const QString &text, QWidget *parent = nullptr);
+    // text: the ranges searched now, shown for editing; localAddresses: those the search
+    // sends from, whose networks' broadcast addresses are refused.
+    RangeDialog(const QString &text, const QList<LocalAddress> &localAddresses,
+                QWidget *parent = nullptr);
 
     // The ranges to search, empty after Clear; valid once the dialog was accepted.
     QString rangesText() const;
 
 private:
     void check();
+
+    QList<LocalAddress> localAddresses;
 
     QLineEdit *field = nullptr;
     QLabel *message = nullptr;

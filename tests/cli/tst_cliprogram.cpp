@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 #include <utility>
@@ -225,6 +226,7 @@ private slots:
     void interfaceSearchesOnlyThatLan();
     void repeatPrintsLaterDeviceOnce();
     void interruptClosesJson();
+    void systemErrorsInEnglishUnderPolish();
 };
 
 void TestCliProgram::initTestCase()
@@ -406,6 +408,17 @@ void TestCliProgram::verboseTellsWhatTheSearchDid()
     Q_UNUSED(repeating)
     Q_UNUSED(longAnswers)
     Q_UNUSED(lowerCase)
+    // An interface name may hold control characters: the lines show them escaped.
+    const QString strangeName = QStringLiteral("lan4\x1b[7m");
+    QString error;
+    for (const QStringList &command :
+         {QStringList{QStringLiteral("link"), QStringLiteral("set"), interfaceOf(4),
+                      QStringLiteral("down")},
+          QStringList{QStringLiteral("link"), QStringLiteral("set"), interfaceOf(4),
+                      QStringLiteral("name"), strangeName},
+          QStringList{QStringLiteral("link"), QStringLiteral("set"), strangeName,
+                      QStringLiteral("up")}})
+        QVERIFY2(NetLab::runIp(command, &error), qPrintable(error));
     QUdpSocket holder;
     QVERIFY(holder.bind(QHostAddress(NetLab::hostAddress(4)), 44444));
 
@@ -415,8 +428,8 @@ void TestCliProgram::verboseTellsWhatTheSearchDid()
     QStringList expected{
         QStringLiteral("address 127.0.0.1 on lo: bound to port 44444"),
         QStringLiteral("request sent from 127.0.0.1 on lo"),
-        QStringLiteral("address 10.0.4.1 on lan4h: port 44444 not bound: The bound address is "
-                       "already in use"),
+        QStringLiteral("address 10.0.4.1 on lan4\\x1b[7m: port 44444 not bound: The bound address "
+                       "is already in use"),
         QStringLiteral("unreadable datagram from 10.0.2.2: 33 bytes, wrong size"),
         QStringLiteral("unreadable datagram from 10.0.3.2: 32 bytes, wrong markers"),
         QStringLiteral("repeated answer of REPEAT0001 from 10.0.1.2"),
@@ -475,6 +488,22 @@ void TestCliProgram::usageErrorsExitTwo_data()
                                 << "--format is table, csv, json or jsonl, not \"xml\"";
     QTest::newRow("unknown interface") << options({"--interface", "lan1h", "--interface", "wlan7"})
                                        << "no network interface named \"wlan7\"";
+    // The broadcast address of either local network, alone or inside a range.
+    QTest::newRow("local broadcast")
+        << options({"-a", "10.0.1.255"})
+        << "10.0.1.255: the broadcast address of the network 10.0.1.0/24 on lan1h";
+    QTest::newRow("range holding a local broadcast")
+        << options({"-a10.0.9.1", "--address", "10.0.2.0/23"})
+        << "10.0.2.0/23: holds 10.0.2.255, the broadcast address of the network 10.0.2.0/24 on "
+           "lan2h";
+    QTest::newRow("reserved") << options({"--address=0.0.0.1"})
+                              << "0.0.0.1: not a device's address (0.0.0.0/8)";
+    QTest::newRow("rate alone") << options({"--rate", "10"})
+                                << "--rate needs --address: it paces the requests to the ranges";
+    // What was typed comes back escaped.
+    QTest::newRow("escape typed") << options({"-a", "10.0.9.1\x1b[2J"})
+                                  << "10.0.9.1\\x1b[2J: \"\\x1b\" does not separate ranges: use "
+                                     "commas or spaces";
 }
 
 void TestCliProgram::usageErrorsExitTwo()
@@ -483,7 +512,7 @@ void TestCliProgram::usageErrorsExitTwo()
     QFETCH(QString, message);
     ENTER_NEW_NAMESPACE(true);
     NetLab lab;
-    ADD_LANS(lab, 1);
+    ADD_LANS(lab, 2);
     START_SIMULATOR(simulator, lab, 1, options({"--log"}));
 
     const Outcome outcome = run(arguments);
@@ -700,6 +729,35 @@ void TestCliProgram::interruptClosesJson()
         QVERIFY2(parse(QStringLiteral("json"), out, &devices), out.constData());
         QCOMPARE(devices.size(), withDevices ? 2 : 0);
     }
+}
+
+void TestCliProgram::systemErrorsInEnglishUnderPolish()
+{
+    // A Polish locale of the system's C library, made here so that no installed one is needed.
+    QTemporaryDir locales;
+    QString error;
+    if (!locales.isValid() ||
+        !NetLab::run(QStringLiteral("localedef"),
+                     {QStringLiteral("-i"), QStringLiteral("pl_PL"), QStringLiteral("-f"),
+                      QStringLiteral("UTF-8"), locales.filePath(QStringLiteral("pl_PL.UTF-8"))},
+                     &error))
+        QSKIP(qPrintable(QStringLiteral("no Polish locale can be made here: ") + error));
+    ENTER_NEW_NAMESPACE(true);
+
+    // No route to the range: the system's reason is quoted in an English line, in English.
+    QProcess process;
+    QProcessEnvironment environment = headlessEnvironment();
+    environment.insert(QStringLiteral("LOCPATH"), locales.path());
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("pl_PL.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SCOUT_CLI),
+                  options({"-v", "--no-broadcast", "-a", "10.50.0.1", "--timeout", "200"}));
+    QVERIFY(process.waitForFinished(runLimitMs));
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains(QLatin1String(
+                 "range 10.50.0.1: request to 10.50.0.1 not sent: Network is unreachable")),
+             qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestCliProgram)

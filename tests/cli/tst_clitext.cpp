@@ -131,13 +131,16 @@ void TestCliText::everyOption()
 
     QVERIFY(parseCliOptions({QStringLiteral("-a"), QStringLiteral("10.3.0.1 10.2.0.0/30"),
                              QStringLiteral("--no-broadcast"), QStringLiteral("--rate"),
-                             QStringLiteral("100000"), QStringLiteral("--address=10.1.0.5")},
+                             QStringLiteral("100000"), QStringLiteral("--address=10.1.0.5"),
+                             QStringLiteral("-a10.4.0.0/30"), QStringLiteral("-a=10.5.0.1")},
                             &options, &error));
     QStringList ranges;
     for (const AddressRange &range : std::as_const(options.ranges))
         ranges << range.text;
+    // The short option takes its value joined, after "=" or as the next argument.
     QCOMPARE(ranges, QStringList({QStringLiteral("10.1.0.5"), QStringLiteral("10.2.0.0/30"),
-                                  QStringLiteral("10.3.0.1")}));
+                                  QStringLiteral("10.3.0.1"), QStringLiteral("10.4.0.0/30"),
+                                  QStringLiteral("10.5.0.1")}));
     QCOMPARE(options.rate, 100000);
     QVERIFY(!options.broadcast);
 }
@@ -221,6 +224,13 @@ void TestCliText::usageErrors_data()
     row("empty range", {QStringLiteral("--address=")}, "--address needs an address or a range");
     row("only the ranges, but none", {QStringLiteral("--no-broadcast")},
         "--no-broadcast needs --address");
+    row("rate without ranges", {QStringLiteral("--rate"), QStringLiteral("500")},
+        "--rate needs --address: it paces the requests to the ranges");
+    row("short address without value", {QStringLiteral("-a")}, "--address needs a value");
+    row("joined short address, bad", {QStringLiteral("-a10.2.0.0/24;10.3.0.0/24")},
+        "10.2.0.0/24;10.3.0.0/24: \";\" does not separate ranges: use commas or spaces");
+    row("reserved range", {QStringLiteral("-a"), QStringLiteral("240.0.0.0/24")},
+        "240.0.0.0/24: holds reserved addresses (240.0.0.0/4)");
 }
 
 void TestCliText::usageErrors()

@@ -1,5 +1,6 @@
 #include "addressranges.h"
 
+#include <algorithm>
 #include <QHostAddress>
 #include <QTest>
 
@@ -13,6 +14,8 @@ private slots:
     void parse_data();
     void parse();
     void rangeOfAnAddress();
+    void localBroadcastRefused_data();
+    void localBroadcastRefused();
 };
 
 void TestAddressRanges::parse_data()
@@ -64,12 +67,39 @@ void TestAddressRanges::parse_data()
        {"10.0.0.0/16 10.0.0.1 10.0.255.254", "10.1.0.0/30 10.1.0.1 10.1.0.2"});
     bad("10.0.0.0/16 10.1.0.0/29",
         "10.1.0.0/29: 65 540 addresses with the ranges before it, more than 65 536 in one search");
-    bad("224.0.0.1", "224.0.0.1: a multicast address");
-    bad("223.255.255.250-224.0.0.1", "223.255.255.250-224.0.0.1: holds multicast addresses");
-    bad("127.0.0.1", "127.0.0.1: a loopback address");
-    bad("0.0.0.0", "0.0.0.0: not a device's address");
-    bad("0.0.0.0-0.0.0.9", "0.0.0.0-0.0.0.9: holds 0.0.0.0");
+    // No device has an address of these blocks: each is refused with its reason, at both
+    // ends; the link-local block stays, devices without DHCP take their address there.
+    bad("224.0.0.1", "224.0.0.1: a multicast address (224.0.0.0/4)");
+    bad("223.255.255.250-224.0.0.1",
+        "223.255.255.250-224.0.0.1: holds multicast addresses (224.0.0.0/4)");
+    bad("239.255.255.255", "239.255.255.255: a multicast address (224.0.0.0/4)");
+    bad("127.0.0.1", "127.0.0.1: a loopback address (127.0.0.0/8)");
+    bad("127.255.255.254", "127.255.255.254: a loopback address (127.0.0.0/8)");
+    bad("126.255.255.250-127.0.0.0",
+        "126.255.255.250-127.0.0.0: holds loopback addresses (127.0.0.0/8)");
+    bad("0.0.0.0", "0.0.0.0: not a device's address (0.0.0.0/8)");
+    bad("0.0.0.0-0.0.0.9", "0.0.0.0-0.0.0.9: holds addresses of 0.0.0.0/8, which are no device's");
+    bad("0.255.255.254", "0.255.255.254: not a device's address (0.0.0.0/8)");
+    bad("0.1.0.0/16", "0.1.0.0/16: holds addresses of 0.0.0.0/8, which are no device's");
+    bad("240.0.0.1", "240.0.0.1: a reserved address (240.0.0.0/4)");
+    bad("255.255.255.254", "255.255.255.254: a reserved address (240.0.0.0/4)");
+    bad("239.255.255.0-240.0.0.5",
+        "239.255.255.0-240.0.0.5: holds reserved addresses (240.0.0.0/4)");
+    bad("255.255.0.0/16", "255.255.0.0/16: holds reserved addresses (240.0.0.0/4)");
     bad("255.255.255.255", "255.255.255.255: the broadcast address");
+    ok("1.0.0.0/24", {"1.0.0.0/24 1.0.0.1 1.0.0.254"});
+    ok("126.255.255.254", {"126.255.255.254 126.255.255.254 126.255.255.254"});
+    ok("223.255.255.254", {"223.255.255.254 223.255.255.254 223.255.255.254"});
+    ok("169.254.0.0/16", {"169.254.0.0/16 169.254.0.1 169.254.255.254"});
+    // A separator other than commas and spaces is named as the fault, not what follows it.
+    bad("10.30.0.0/24;10.31.0.0/24",
+        "10.30.0.0/24;10.31.0.0/24: \";\" does not separate ranges: use commas or spaces");
+    bad("10.2.0.1, 10.2.0.5|10.2.0.9",
+        "10.2.0.5|10.2.0.9: \"|\" does not separate ranges: use commas or spaces");
+    bad("10.0.0.0/24 x", "x: not an IPv4 address");
+    // The short dash form keeps the start's first three groups, whatever they are.
+    ok("10.2.5.10-99", {"10.2.5.10-10.2.5.99 10.2.5.10 10.2.5.99"});
+    ok("192.168.200.1-254", {"192.168.200.1-192.168.200.254 192.168.200.1 192.168.200.254"});
     bad("10.2.0.0/24 10.2.0.7", "10.2.0.7: overlaps 10.2.0.0/24");
 }
 
@@ -103,6 +133,49 @@ void TestAddressRanges::rangeOfAnAddress()
     QCOMPARE(found("10.5.0.9"), QStringLiteral("10.5.0.9"));
     QCOMPARE(found("10.5.0.10"), QString());
     QCOMPARE(found("9.0.0.0"), QString());
+}
+
+void TestAddressRanges::localBroadcastRefused_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("error");
+    const auto row = [](const char *input, const char *error) {
+        QTest::newRow(input) << QString::fromUtf8(input) << QString::fromUtf8(error);
+    };
+    row("10.1.0.255", "10.1.0.255: the broadcast address of the network 10.1.0.0/24 on eth0");
+    row("10.2.255.255", "10.2.255.255: the broadcast address of the network 10.2.0.0/16 on eth1");
+    row("10.5.0.9 10.1.0.0/23",
+        "10.1.0.0/23: holds 10.1.0.255, the broadcast address of the network 10.1.0.0/24 on eth0");
+    row("10.2.255.200-10.3.0.5", "10.2.255.200-10.3.0.5: holds 10.2.255.255, the broadcast "
+                                 "address of the network 10.2.0.0/16 on eth1");
+    // Inside a network but not its broadcast address, or a network's block without it.
+    row("10.2.0.255", "");
+    row("10.1.0.0/24, 10.2.0.0/17", "");
+    // A /31 has no broadcast address.
+    row("10.9.0.1", "");
+}
+
+void TestAddressRanges::localBroadcastRefused()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, error);
+    const auto local = [](const char *address, int prefixLength, const char *name) {
+        return LocalAddress{QHostAddress(QLatin1String(address)), prefixLength, 1,
+                            QString::fromLatin1(name)};
+    };
+    QList<LocalAddress> locals = {local("10.1.0.1", 24, "eth0"), local("10.2.0.1", 16, "eth1"),
+                                  local("10.9.0.0", 31, "p2p"), local("127.0.0.1", 8, "lo")};
+    // The same judgement whichever network comes first.
+    for (int order = 0; order < 2; ++order) {
+        QString message = QStringLiteral("unset");
+        const QVector<AddressRange> parsed = parseAddressRanges(input, &message, locals);
+        QCOMPARE(message, error);
+        QCOMPARE(parsed.isEmpty(), !error.isEmpty());
+        std::reverse(locals.begin(), locals.end());
+    }
+    // Without the local networks, the same text passes.
+    QString message;
+    QVERIFY(!parseAddressRanges(input, &message).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestAddressRanges)
