@@ -65,14 +65,18 @@ QString forbidden(quint32 first, quint32 last)
     return {};
 }
 
-// The first character that belongs to no address or range, or a null character. Letters are
+// The first character that belongs to no address or range, or an empty text. Letters are
 // left to the address check ("10.2.0.x: not an IPv4 address").
-QChar strangeCharacter(const QString &part)
+QString strangeCharacter(const QString &part)
 {
-    for (const QChar c : part) {
-        if (!c.isLetterOrNumber() && c != QLatin1Char('.') && c != QLatin1Char('/') &&
-            c != QLatin1Char('-'))
-            return c;
+    for (int at = 0; at < part.size(); ++at) {
+        const QChar c = part.at(at);
+        if (c.isLetterOrNumber() || c == QLatin1Char('.') || c == QLatin1Char('/') ||
+            c == QLatin1Char('-'))
+            continue;
+        // A character beyond the first 65 536 is two code units: both, or the text breaks.
+        const bool pair = c.isHighSurrogate() && at + 1 < part.size();
+        return part.mid(at, pair ? 2 : 1);
     }
     return {};
 }
@@ -84,8 +88,8 @@ bool parsePart(const QString &part, AddressRange *range, QString *error)
         *error = part + QLatin1String(": ") + why;
         return false;
     };
-    const QChar strange = strangeCharacter(part);
-    if (!strange.isNull())
+    const QString strange = strangeCharacter(part);
+    if (!strange.isEmpty())
         return fail(AddressRanges::tr("\"%1\" does not separate ranges: use commas or spaces")
                         .arg(strange));
     const int slash = part.indexOf(QLatin1Char('/'));

@@ -97,6 +97,11 @@ void TestAddressRanges::parse_data()
     bad("10.2.0.1, 10.2.0.5|10.2.0.9",
         "10.2.0.5|10.2.0.9: \"|\" does not separate ranges: use commas or spaces");
     bad("10.0.0.0/24 x", "x: not an IPv4 address");
+    // A character beyond the first 65 536, named whole.
+    bad("10.0.0.1\xf0\x9f\x94\xa5"
+        "10.0.0.2",
+        "10.0.0.1\xf0\x9f\x94\xa5"
+        "10.0.0.2: \"\xf0\x9f\x94\xa5\" does not separate ranges: use commas or spaces");
     // The short dash form keeps the start's first three groups, whatever they are.
     ok("10.2.5.10-99", {"10.2.5.10-10.2.5.99 10.2.5.10 10.2.5.99"});
     ok("192.168.200.1-254", {"192.168.200.1-192.168.200.254 192.168.200.1 192.168.200.254"});
