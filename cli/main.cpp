@@ -46,8 +46,9 @@ int main(int argc, char *argv[])
 #endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ostrel-scout-cli"));
-#ifdef LC_MESSAGES
+#ifndef Q_OS_WIN
     // The finder speaks English: the system's error texts that its lines quote must too.
+    // (Windows has no such category; its C library would stop the program on one it lacks.)
     std::setlocale(LC_MESSAGES, "C");
 #endif
 
