@@ -63,17 +63,21 @@ void TestPacer::keepsTheRateAsACeiling_data()
     QTest::addColumn<int>("stallMs");
     // Every how many addresses one cannot be sent (no route, no socket); 0: none.
     QTest::addColumn<int>("unsendableEvery");
+    // How much later than asked the sender wakes each time, in ms.
+    QTest::addColumn<int>("lateMs");
 
-    QTest::newRow("steady 1 000") << 1000 << 3 << 0 << 0 << 0;
-    QTest::newRow("steady 2 000") << 2000 << 3 << 0 << 0 << 0;
-    QTest::newRow("rate 1") << 1 << 10 << 0 << 0 << 0;
-    QTest::newRow("rate 50") << 50 << 4 << 0 << 0 << 0;
-    QTest::newRow("rate 100 000") << 100000 << 2 << 0 << 0 << 0;
-    QTest::newRow("stall of 3 s at 1 000") << 1000 << 3 << 1000 << 3000 << 0;
-    QTest::newRow("stall of 10 s at 1") << 1 << 10 << 4500 << 10000 << 0;
-    QTest::newRow("stall of 3 s at 100 000") << 100000 << 2 << 500 << 3000 << 0;
-    QTest::newRow("every other address unsendable") << 100 << 3 << 0 << 0 << 2;
-    QTest::newRow("unsendable and a stall") << 2000 << 3 << 1500 << 2000 << 3;
+    QTest::newRow("steady 1 000") << 1000 << 3 << 0 << 0 << 0 << 0;
+    QTest::newRow("steady 2 000") << 2000 << 3 << 0 << 0 << 0 << 0;
+    QTest::newRow("rate 1") << 1 << 10 << 0 << 0 << 0 << 0;
+    QTest::newRow("rate 50") << 50 << 4 << 0 << 0 << 0 << 0;
+    QTest::newRow("rate 100 000") << 100000 << 2 << 0 << 0 << 0 << 0;
+    QTest::newRow("stall of 3 s at 1 000") << 1000 << 3 << 1000 << 3000 << 0 << 0;
+    QTest::newRow("stall of 10 s at 1") << 1 << 10 << 4500 << 10000 << 0 << 0;
+    QTest::newRow("stall of 3 s at 100 000") << 100000 << 2 << 500 << 3000 << 0 << 0;
+    QTest::newRow("every other address unsendable") << 100 << 3 << 0 << 0 << 2 << 0;
+    QTest::newRow("unsendable and a stall") << 2000 << 3 << 1500 << 2000 << 3 << 0;
+    QTest::newRow("late wake-ups at 2 000") << 2000 << 3 << 0 << 0 << 0 << 4;
+    QTest::newRow("late wake-ups and a stall") << 1000 << 3 << 700 << 3000 << 0 << 7;
 }
 
 void TestPacer::keepsTheRateAsACeiling()
@@ -83,6 +87,7 @@ void TestPacer::keepsTheRateAsACeiling()
     QFETCH(int, stallAtMs);
     QFETCH(int, stallMs);
     QFETCH(int, unsendableEvery);
+    QFETCH(int, lateMs);
 
     qint64 now = 7 * secondNs; // any start
     const qint64 startNs = now;
@@ -116,18 +121,19 @@ void TestPacer::keepsTheRateAsACeiling()
         // Everything due went out: the next wake-up is a tick away at least, never at once.
         const qint64 wait = pacer.waitNs();
         QVERIFY2(wait >= Pacer::tickNs, qPrintable(QString::number(wait)));
-        now += wait;
+        now += wait + lateMs * msNs;
     }
 
-    // The rate, over the time not stalled.
+    // The rate, over the time not stalled, late wake-ups or not.
     const quint64 sent = sentBetween(passes, startNs, endNs);
     const double expected = double(rate) * seconds;
-    QVERIFY2(sent >= expected * 0.99 && sent <= expected * 1.01 + 1,
+    QVERIFY2(sent >= expected * 0.98 && sent <= expected * 1.01 + 1,
              qPrintable(QString::number(sent)));
-    // A ceiling over every second and every 100 ms: the rate, and a tick's worth more.
+    // A ceiling over every second and every 100 ms: the rate, and a tick's worth more (two over
+    // a second).
     const quint64 perSecond = mostWithin(passes, secondNs);
     const quint64 per100Ms = mostWithin(passes, 100 * msNs);
-    QVERIFY2(perSecond <= quint64(std::max(1.0, rate * 1.01)),
+    QVERIFY2(perSecond <= quint64(std::max(1.0, rate * 1.02)),
              qPrintable(QString::number(perSecond)));
     QVERIFY2(per100Ms <= quint64(std::max(1.0, rate * 0.11)),
              qPrintable(QString::number(per100Ms)));
@@ -140,7 +146,7 @@ void TestPacer::keepsTheRateAsACeiling()
                  qPrintable(QString::number(firstAfterStall)));
         const qint64 resumedNs = stallAtNs + stallNs;
         const quint64 second = sentBetween(passes, resumedNs, resumedNs + secondNs);
-        QVERIFY2(second >= quint64(rate) * 99 / 100, qPrintable(QString::number(second)));
+        QVERIFY2(second >= quint64(rate) * 97 / 100, qPrintable(QString::number(second)));
     }
     // Addresses that could not be sent took none of the pace.
     if (unsendableEvery > 0)
