@@ -274,6 +274,7 @@ private slots:
     void stallDoesNotBurst();
     void unsentRequestsCountedNotPaced();
     void receiveWindowCountsFromLastRequest();
+    void fullSendBufferHoldsRequests();
 };
 
 void TestCliProgram::initTestCase()
@@ -893,6 +894,36 @@ void TestCliProgram::receiveWindowCountsFromLastRequest()
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(countOf(outcome.out, "\"LATE000001\""), 1);
     QVERIFY2(outcome.elapsedMs >= 2800, qPrintable(QString::number(outcome.elapsedMs)));
+}
+
+void TestCliProgram::fullSendBufferHoldsRequests()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 1);
+    IP({QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("10.77.0.0/16"),
+        QStringLiteral("via"), NetLab::peerAddress(1)});
+    // The LAN lets out a few thousand small datagrams a second: sent faster, they fill the
+    // socket's send buffer, and the system takes no more until some have left.
+    QString tc = QStandardPaths::findExecutable(QStringLiteral("tc"));
+    if (tc.isEmpty())
+        tc = QStandardPaths::findExecutable(QStringLiteral("tc"), {QStringLiteral("/usr/sbin")});
+    QString error;
+    QVERIFY2(NetLab::run(tc,
+                         options({"qdisc", "add", "dev", "lan1h", "root", "tbf", "rate", "1mbit",
+                                  "burst", "1600", "limit", "10000000"}),
+                         &error),
+             qPrintable(error));
+    START_CAPTURE(capture, interfaceOf(1));
+
+    // Held back and handed over again as room comes: none lost.
+    const Outcome outcome = run(options(
+        {"--no-broadcast", "-a", "10.77.0.0/22", "--rate", "100000", "-v", "--timeout", "300"}));
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY2(outcome.err.contains("range 10.77.0.0/22: 1022 requests sent, 0 not sent\n"),
+             outcome.err.constData());
+    QTest::qWait(1000);
+    QCOMPARE(capture.requests().size(), 1022);
 }
 
 QTEST_GUILESS_MAIN(TestCliProgram)
