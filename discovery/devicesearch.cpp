@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
@@ -32,9 +31,10 @@ constexpr int batchPerSocket = 256;
 // when its receive window closes (and listed): about what the receive buffer holds, so that a
 // flood cannot hold the program up.
 constexpr int maxQueued = 4096;
-// Nor may discarding them hold the request up for long where each read is a system call of its
-// own (Windows: under Wine, 4096 of them held a Refresh up for half a second and more).
-constexpr int discardMs = 20;
+// Nor may discarding or reading them hold the program up for long where each read is a system
+// call of its own (Windows: under Wine, 4096 of them held a Refresh up for half a second and
+// more).
+constexpr int queuedReadMs = 20;
 
 } // namespace
 
@@ -50,7 +50,7 @@ DeviceSearch::DeviceSearch(const QStringList &interfaceNames, QObject *parent)
     connect(timer, &QTimer::timeout, this, [this] {
         // Answers already queued came in time, even if the event loop has not announced them.
         const quint64 search = searchNumber;
-        if (readQueued(maxQueued))
+        if (readQueued(maxQueued, QDeadlineTimer(queuedReadMs)))
             scheduleReceive();
         if (!receiving || search != searchNumber)
             return;
@@ -282,7 +282,7 @@ void DeviceSearch::receive()
         scheduleReceive();
 }
 
-bool DeviceSearch::readQueued(int perSocket)
+bool DeviceSearch::readQueued(int perSocket, QDeadlineTimer deadline)
 {
     // Read first, then list: the sockets are emptied quickly, and the listener's work for each
     // new device happens after the reading.
@@ -298,12 +298,12 @@ bool DeviceSearch::readQueued(int perSocket)
         // after it has read itself, so a socket must end every pass with such a read, or it
         // falls silent. That read is reported as a temporary socket error, which is ignored.
         for (int read = 0;;) {
-            if (read >= perSocket) {
+            if (read >= perSocket || (read > 0 && deadline.hasExpired())) {
                 moreWaiting = true;
                 break;
             }
             const int wanted = qMin(DatagramChunk::capacity, perSocket - read);
-            const int chunkRead = readDatagramsDirectly(*socket, chunk, wanted);
+            const int chunkRead = readDatagramsDirectly(*socket, chunk, wanted, deadline);
             for (int i = 0; i < chunkRead; ++i)
                 take(endpoint, chunk.data[i], chunk.sizes[i], chunk.senders[i]);
             read += chunkRead;
@@ -439,8 +439,7 @@ void DeviceSearch::countLate(const DeviceRecord &record)
 
 void DeviceSearch::discardQueued()
 {
-    QElapsedTimer clock;
-    clock.start();
+    const QDeadlineTimer deadline(queuedReadMs);
     for (const Endpoint &endpoint : std::as_const(endpoints)) {
         if (!endpoint.bound)
             continue;
@@ -448,14 +447,14 @@ void DeviceSearch::discardQueued()
         int discarded = 0;
         for (int chunkRead = DatagramChunk::capacity;
              chunkRead == DatagramChunk::capacity && discarded < maxQueued &&
-             !clock.hasExpired(discardMs);
+             !deadline.hasExpired();
              discarded += chunkRead)
-            chunkRead = readDatagramsDirectly(*endpoint.socket, chunk, DatagramChunk::capacity);
+            chunkRead =
+                readDatagramsDirectly(*endpoint.socket, chunk, DatagramChunk::capacity, deadline);
         // Ends with the socket object's own read, which keeps its announcements coming; where
-        // there is no direct read, it does all the reading.
-        const int limit =
-            clock.hasExpired(discardMs) ? 1 : qMax(maxQueued - discarded, DatagramChunk::capacity);
-        for (int i = 0; i < limit; ++i, ++discarded) {
+        // there is no direct read, it does all the reading, for as long as the deadline allows.
+        const int limit = qMax(maxQueued - discarded, DatagramChunk::capacity);
+        for (int i = 0; i < limit && (i == 0 || !deadline.hasExpired()); ++i, ++discarded) {
             if (endpoint.socket->readDatagram(chunk.data[0], DatagramChunk::datagramSize) < 0)
                 break;
         }

@@ -6,6 +6,7 @@
 #include "localaddress.h"
 #include "searchreport.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -86,8 +87,10 @@ private:
     Endpoint openSocket(const LocalAddress &local);
     void send(const Endpoint &endpoint, const QByteArray &request);
     void receive();
-    // Reads up to perSocket datagrams from each socket and lists them; true when more wait.
-    bool readQueued(int perSocket);
+    // Reads up to perSocket datagrams from each socket, for as long as deadline allows, and
+    // lists them; true when more wait.
+    bool readQueued(int perSocket,
+                    QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
     void take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp);
     void countUnreadable(quint32 senderIp, int size);
     void countLate(const DeviceRecord &record);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QtGlobal>
 
 class QUdpSocket;
@@ -23,7 +24,10 @@ struct DatagramChunk
 // takes the whole chunk, on Windows one plain call each, where Qt makes more calls and more
 // work of its own per datagram; that matters when hundreds of thousands of answers arrive.
 //
+// On Windows the reading also stops once deadline has expired (one datagram is read at least).
+//
 // Qt stops announcing new datagrams on a socket until the socket object itself has read, so
 // direct reads must be followed by a read through QUdpSocket::readDatagram() that finds the
 // socket empty.
-int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount);
+int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount,
+                          QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));

@@ -4,6 +4,7 @@
 #include "discoverylog.h"
 #include "terminaltext.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <QTimer>
 #include <QUdpSocket>
@@ -25,6 +26,9 @@ constexpr int clockEvery = 16;
 // Progress is told at most this often: a status line redrawn for every batch would cost more
 // than the sending.
 constexpr qint64 progressIntervalMs = 100;
+// Passes in a row that a full send buffer may hold requests back before they count as not
+// sent: about a tenth of a second.
+constexpr int maxHeldPasses = 10;
 
 } // namespace
 
@@ -47,6 +51,7 @@ void RangeSender::setRate(int perSecond)
 void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor &newSourceFor,
                         QList<SearchReport::RangeReport> *newReports)
 {
+    timer->stop();
     ranges = newRanges;
     sourceFor = newSourceFor;
     reports = newReports;
@@ -59,11 +64,13 @@ void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor 
     }
     rangeIndex = 0;
     nextAddress = ranges.isEmpty() ? 0 : ranges.first().first;
-    issued = 0;
+    rangeTaken = false;
     pendingCount = 0;
+    heldPasses = 0;
     lastLocal = 0;
     lastSource = Source();
     sending = !ranges.isEmpty();
+    pacer.start(rate);
     clock.start();
     sinceProgress.start();
     if (sending)
@@ -73,6 +80,7 @@ void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor 
 void RangeSender::stop()
 {
     sending = false;
+    pendingCount = 0;
     timer->stop();
 }
 
@@ -83,25 +91,27 @@ bool RangeSender::isSending() const
 
 void RangeSender::sendDue()
 {
-    // Requests due by now: one at the start, then as many as the rate allows.
     const qint64 startNs = clock.nsecsElapsed();
-    const quint64 due =
-        rate == 0 ? ~quint64(0) : quint64(startNs) * quint64(rate) / 1000000000u + 1;
+    // What the pace allows in this pass; only requests the system takes count against it.
+    quint64 left = rate == 0 ? ~quint64(0) : pacer.allowance();
+    const auto spend = [this, &left](quint64 taken) {
+        if (rate != 0)
+            pacer.spend(taken);
+        left -= qMin(left, taken);
+    };
+    // What the system could not take in the last pass goes first.
+    spend(flush());
+    bool held = pendingCount > 0;
     int sinceClock = 0;
-    while (sending && issued < due) {
-        const AddressRange &range = ranges.at(rangeIndex);
-        SearchReport::RangeReport &report = (*reports)[rangeIndex];
-        if (nextAddress == range.first) {
-            qCInfo(lcDiscovery, "range %s: %u address%s", qPrintable(range.text), range.size(),
-                   range.size() == 1 ? "" : "es");
-            // Each range names the local addresses it uses.
-            lastLocal = 0;
-        }
-        sendTo(nextAddress, report);
-        ++issued;
-        ++report.done;
-        if (nextAddress == range.last) {
-            flush();
+    while (sending && !held) {
+        if (rangeTaken) {
+            // The range ends once the system has taken (or refused) its last requests.
+            spend(flush());
+            held = pendingCount > 0;
+            if (held)
+                break;
+            const AddressRange &range = ranges.at(rangeIndex);
+            const SearchReport::RangeReport &report = reports->at(rangeIndex);
             qCInfo(lcDiscovery, "range %s: %u requests sent, %u not sent", qPrintable(range.text),
                    report.sent, report.done - report.sent);
             if (++rangeIndex == ranges.size()) {
@@ -111,34 +121,58 @@ void RangeSender::sendDue()
                 return;
             }
             nextAddress = ranges.at(rangeIndex).first;
-        } else {
-            ++nextAddress;
+            rangeTaken = false;
+            continue;
         }
+        if (quint64(pendingCount) >= left)
+            break;
+        if (pendingCount == maxPending) {
+            spend(flush());
+            held = pendingCount > 0;
+            continue;
+        }
+        const AddressRange &range = ranges.at(rangeIndex);
+        if (nextAddress == range.first) {
+            qCInfo(lcDiscovery, "range %s: %u address%s", qPrintable(range.text), range.size(),
+                   range.size() == 1 ? "" : "es");
+            // Each range names the local addresses it uses.
+            lastLocal = 0;
+        }
+        sendTo(nextAddress, (*reports)[rangeIndex]);
+        if (nextAddress == range.last)
+            rangeTaken = true;
+        else
+            ++nextAddress;
         if (++sinceClock == clockEvery) {
             sinceClock = 0;
             if (clock.nsecsElapsed() - startNs > batchBudgetNs)
                 break;
         }
     }
-    flush();
+    if (!held) {
+        spend(flush());
+        held = pendingCount > 0;
+    }
     if (sinceProgress.elapsed() >= progressIntervalMs) {
         sinceProgress.start();
         emit progressed();
     }
-    scheduleNext();
+    scheduleNext(held);
 }
 
-void RangeSender::scheduleNext()
+void RangeSender::scheduleNext(bool held)
 {
     if (!sending)
         return;
-    if (rate == 0) {
-        timer->start(0);
-        return;
-    }
-    // The moment the next request is due, at the earliest in the next pass of the loop.
-    const qint64 dueMs = qint64(issued * 1000 / quint64(rate));
-    timer->start(int(qBound(qint64(0), dueMs - clock.elapsed(), qint64(1000))));
+    // A full send buffer gets a tick to drain; otherwise the pacer says when the next request
+    // is due (at once after a pass cut short for the event loop's sake), never at once while
+    // none is.
+    qint64 waitNs = 0;
+    if (held)
+        waitNs = Pacer::tickNs;
+    else if (rate != 0)
+        waitNs = pacer.waitNs();
+    timer->start(int((waitNs + 999999) / 1000000));
 }
 
 void RangeSender::failed(SearchReport::RangeReport &report, quint32 destination,
@@ -160,6 +194,7 @@ void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
     QString error;
     const quint32 local = routes.sourceFor(destination, discoveryPort, &error);
     if (local == 0) {
+        ++report.done;
         failed(report, destination, error);
         return;
     }
@@ -181,32 +216,28 @@ void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
         }
     }
     if (!lastSource.socket) {
+        ++report.done;
         ++report.unbound;
         return;
     }
-    if (lastSource.socket != pendingSocket || pendingCount == maxPending)
-        flush();
-    pendingSocket = lastSource.socket;
-    pending[pendingCount++] = Pending{destination, rangeIndex};
+    pending[pendingCount++] = Pending{lastSource.socket, destination, rangeIndex};
 }
 
-void RangeSender::flush()
+quint64 RangeSender::flush()
 {
     static const QByteArray request = discoveryRequest();
-    const int count = pendingCount;
-    pendingCount = 0;
-    if (count == 0)
-        return;
     const auto reportOf = [this](const Pending &one) -> SearchReport::RangeReport & {
         return (*reports)[one.range];
     };
+    quint64 taken = 0;
+    int next = 0;
 #ifdef Q_OS_LINUX
     // Many datagrams in one system call: for a range of tens of thousands of addresses a call
     // per datagram would cost as much as the sending itself.
     sockaddr_in targets[maxPending];
     mmsghdr messages[maxPending];
     iovec payload{const_cast<char *>(request.constData()), size_t(request.size())};
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < pendingCount; ++i) {
         targets[i] = sockaddr_in{};
         targets[i].sin_family = AF_INET;
         targets[i].sin_port = htons(discoveryPort);
@@ -217,28 +248,52 @@ void RangeSender::flush()
         messages[i].msg_hdr.msg_iov = &payload;
         messages[i].msg_hdr.msg_iovlen = 1;
     }
-    const int descriptor = int(pendingSocket->socketDescriptor());
-    for (int next = 0; next < count;) {
-        const int sent =
-            ::sendmmsg(descriptor, messages + next, unsigned(count - next), MSG_DONTWAIT);
+    while (next < pendingCount) {
+        // One call for each run of requests from the same socket.
+        QUdpSocket *socket = pending[next].socket;
+        int end = next + 1;
+        while (end < pendingCount && pending[end].socket == socket)
+            ++end;
+        const int sent = ::sendmmsg(int(socket->socketDescriptor()), messages + next,
+                                    unsigned(end - next), MSG_DONTWAIT);
         if (sent <= 0) {
-            // The first datagram of the rest failed; the system says why.
-            failed(reportOf(pending[next]), pending[next].destination, qt_error_string(errno));
+            // A full buffer keeps the rest for the next pass, a while at most; any other error
+            // is the first datagram's own.
+            const int error = errno;
+            const bool full = error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS;
+            if (full && heldPasses < maxHeldPasses)
+                break;
+            ++reportOf(pending[next]).done;
+            failed(reportOf(pending[next]), pending[next].destination, qt_error_string(error));
             ++next;
             continue;
         }
-        for (int i = next; i < next + sent; ++i)
+        for (int i = next; i < next + sent; ++i) {
             ++reportOf(pending[i]).sent;
+            ++reportOf(pending[i]).done;
+        }
+        taken += quint64(sent);
         next += sent;
     }
 #else
-    for (int i = 0; i < count; ++i) {
-        const Pending &one = pending[i];
-        if (pendingSocket->writeDatagram(request, QHostAddress(one.destination), discoveryPort) ==
-            request.size())
+    for (; next < pendingCount; ++next) {
+        const Pending &one = pending[next];
+        if (one.socket->writeDatagram(request, QHostAddress(one.destination), discoveryPort) ==
+            request.size()) {
             ++reportOf(one).sent;
-        else
-            failed(reportOf(one), one.destination, pendingSocket->errorString());
+            ++taken;
+        } else if (one.socket->error() == QAbstractSocket::TemporaryError &&
+                   heldPasses < maxHeldPasses) {
+            break;
+        } else {
+            failed(reportOf(one), one.destination, one.socket->errorString());
+        }
+        ++reportOf(one).done;
     }
 #endif
+    // What is left waits for the next pass.
+    heldPasses = next == 0 && pendingCount > 0 ? heldPasses + 1 : 0;
+    std::copy(pending + next, pending + pendingCount, pending);
+    pendingCount -= next;
+    return taken;
 }

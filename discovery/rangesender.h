@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addressranges.h"
+#include "pacer.h"
 #include "routelookup.h"
 #include "searchreport.h"
 
@@ -16,7 +17,7 @@ class QUdpSocket;
 // order, at no more than a rate. Each goes out from port 44444 of the local address that the
 // routing table picks for its destination, through the socket already listening there, so
 // that the answer comes back to it. Works in short batches from a timer, so the event loop
-// keeps serving the window between them.
+// keeps serving the window between them; the pacer says how many may go out in each.
 class RangeSender : public QObject
 {
     Q_OBJECT
@@ -55,34 +56,40 @@ private:
     void sendDue();
     // Finds the socket for destination and queues the request there.
     void sendTo(quint32 destination, SearchReport::RangeReport &report);
-    // Sends the queued requests.
-    void flush();
+    // Hands the queued requests to the system; how many it took. What the system could not
+    // take for now (a full buffer) stays queued for the next pass.
+    quint64 flush();
     void failed(SearchReport::RangeReport &report, quint32 destination, const QString &error);
-    void scheduleNext();
+    // held: the system could not take the queued requests for now.
+    void scheduleNext(bool held);
 
     QTimer *timer = nullptr;
     RouteLookup routes;
+    Pacer pacer;
     int rate = defaultRate;
     QVector<AddressRange> ranges;
     SourceFor sourceFor;
     QList<SearchReport::RangeReport> *reports = nullptr;
     int rangeIndex = 0;
     quint32 nextAddress = 0;
-    quint64 issued = 0;
+    // Every address of the current range has been taken (sent to, queued or failed).
+    bool rangeTaken = false;
     QElapsedTimer clock;
     QElapsedTimer sinceProgress;
     bool sending = false;
     // The source of the last destination, spared the lookup of its socket for the next.
     quint32 lastLocal = 0;
     Source lastSource;
-    // Requests queued for one socket, sent together.
+    // Requests queued, sent together: runs of the same socket in one system call each.
     struct Pending
     {
+        QUdpSocket *socket = nullptr;
         quint32 destination = 0;
         int range = 0;
     };
     static constexpr int maxPending = 64;
     Pending pending[maxPending];
     int pendingCount = 0;
-    QUdpSocket *pendingSocket = nullptr;
+    // Passes in a row in which the system took none of the queued requests (its buffer full).
+    int heldPasses = 0;
 };

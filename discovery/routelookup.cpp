@@ -30,31 +30,8 @@ QString lastError()
 }
 #endif
 
-} // namespace
-
-RouteLookup::RouteLookup()
-{
-#ifdef Q_OS_WIN
-    // Counted by the system: Qt's own start-up of the sockets library stays untouched.
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-#endif
-    descriptor = qintptr(::socket(AF_INET, SOCK_DGRAM, 0));
-}
-
-RouteLookup::~RouteLookup()
-{
-#ifdef Q_OS_WIN
-    if (descriptor != noSocket)
-        closesocket(SOCKET(descriptor));
-    WSACleanup();
-#else
-    if (descriptor != noSocket)
-        ::close(int(descriptor));
-#endif
-}
-
-quint32 RouteLookup::sourceFor(quint32 destination, quint16 port, QString *error)
+// The source a socket that is not yet connected gets when connected to destination.
+quint32 lookUp(qintptr descriptor, quint32 destination, quint16 port, QString *error)
 {
     if (descriptor == noSocket) {
         *error = QStringLiteral("no socket to look up routes: ") + lastError();
@@ -78,4 +55,45 @@ quint32 RouteLookup::sourceFor(quint32 destination, quint16 port, QString *error
         return 0;
     }
     return ntohl(local.sin_addr.s_addr);
+}
+
+} // namespace
+
+RouteLookup::RouteLookup()
+{
+#ifdef Q_OS_WIN
+    // Counted by the system: Qt's own start-up of the sockets library stays untouched.
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+#else
+    descriptor = qintptr(::socket(AF_INET, SOCK_DGRAM, 0));
+#endif
+}
+
+RouteLookup::~RouteLookup()
+{
+#ifdef Q_OS_WIN
+    WSACleanup();
+#else
+    if (descriptor != noSocket)
+        ::close(int(descriptor));
+#endif
+}
+
+quint32 RouteLookup::sourceFor(quint32 destination, quint16 port, QString *error)
+{
+#ifdef Q_OS_WIN
+    const SOCKET fresh = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const quint32 local = lookUp(qintptr(fresh), destination, port, error);
+    if (fresh != INVALID_SOCKET)
+        closesocket(fresh);
+    return local;
+#else
+    const quint32 local = lookUp(descriptor, destination, port, error);
+    // Unconnected again, the socket forgets the source, and the next lookup gets its own.
+    sockaddr none{};
+    none.sa_family = AF_UNSPEC;
+    ::connect(int(descriptor), &none, sizeof none);
+    return local;
+#endif
 }

@@ -5,7 +5,9 @@
 
 // Asks the routing table which local address a datagram to a destination would leave from,
 // without sending anything: a datagram socket connected to the destination learns the source
-// the system picked for it.
+// the system picked for it. A socket keeps the source of its first connection, so every lookup
+// starts from an unconnected socket: on Linux the same one, disconnected again after each
+// lookup; on Windows, which keeps the source even then, a new one each time.
 class RouteLookup
 {
 public:
@@ -18,5 +20,6 @@ public:
     quint32 sourceFor(quint32 destination, quint16 port, QString *error);
 
 private:
+    // The lookup socket (Linux); Windows makes one for each lookup.
     qintptr descriptor = -1;
 };

@@ -11,6 +11,7 @@ class TestDirectRead : public QObject
 
 private slots:
     void sizesSendersAndBound();
+    void windowsReadsBoundedByTime();
 };
 
 void TestDirectRead::sizesSendersAndBound()
@@ -52,6 +53,29 @@ void TestDirectRead::sizesSendersAndBound()
         QCOMPARE(reads.at(i).data, datagrams[i].left(DatagramChunk::datagramSize));
         QCOMPARE(reads.at(i).sender, QHostAddress(QHostAddress::LocalHost).toIPv4Address());
     }
+}
+
+void TestDirectRead::windowsReadsBoundedByTime()
+{
+    QUdpSocket receiver;
+    QUdpSocket sender;
+    QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(sender.writeDatagram(QByteArray(32, 'a'), QHostAddress::LocalHost,
+                                      receiver.localPort()),
+                 qint64(32));
+    QTRY_VERIFY(receiver.hasPendingDatagrams());
+    QTest::qWait(50);
+    // Past its deadline a read takes one datagram where each is a system call of its own;
+    // Linux takes the whole chunk in one call.
+    DatagramChunk chunk;
+    QDeadlineTimer expired(0);
+#ifdef Q_OS_WIN
+    QCOMPARE(readDatagramsDirectly(receiver, chunk, DatagramChunk::capacity, expired), 1);
+    QCOMPARE(readDatagramsDirectly(receiver, chunk, DatagramChunk::capacity), 2);
+#else
+    QCOMPARE(readDatagramsDirectly(receiver, chunk, DatagramChunk::capacity, expired), 3);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestDirectRead)
