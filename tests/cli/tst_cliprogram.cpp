@@ -540,6 +540,11 @@ void TestCliProgram::usageErrorsExitTwo_data()
            "lan2h";
     QTest::newRow("reserved") << options({"--address=0.0.0.1"})
                               << "0.0.0.1: not a device's address (0.0.0.0/8)";
+    QTest::newRow("no such list") << options({"--expect", "site.cvs"})
+                                  << "--expect needs a list file or a serial number of 10 "
+                                     "characters; there is no file \"site.cvs\"";
+    QTest::newRow("lost after alone")
+        << options({"--lost-after", "1"}) << "--lost-after needs --watch";
     QTest::newRow("rate alone") << options({"--rate", "10"})
                                 << "--rate needs --address: it paces the requests to the ranges";
     // What was typed comes back escaped.
