@@ -234,6 +234,11 @@ bool readExpected(const QStringList &arguments, QVector<ListedDevice> *devices, 
             *error = QStringLiteral("%1: %2").arg(argument, listError.text());
             return false;
         }
+        // Expecting nothing would always succeed: most likely the list of an empty search.
+        if (listed.isEmpty()) {
+            *error = QStringLiteral("%1: lists no device").arg(argument);
+            return false;
+        }
         *devices += listed;
     }
     return true;

@@ -315,6 +315,9 @@ void TestCliText::expectedDevices()
 
     QVERIFY(!readExpected({QStringLiteral("notes.csv")}, &devices, &error));
     QCOMPARE(error, QStringLiteral("notes.csv: line 2: 2 fields where the header has 3"));
+    QVERIFY(write("empty.json", "[]\n"));
+    QVERIFY(!readExpected({QStringLiteral("empty.json")}, &devices, &error));
+    QCOMPARE(error, QStringLiteral("empty.json: lists no device"));
     QVERIFY(!readExpected({QStringLiteral("site.cvs")}, &devices, &error));
     QCOMPARE(error, QStringLiteral("--expect needs a list file or a serial number of 10 "
                                    "characters; there is no file \"site.cvs\""));
