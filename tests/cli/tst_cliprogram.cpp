@@ -543,8 +543,6 @@ void TestCliProgram::usageErrorsExitTwo_data()
     QTest::newRow("no such list") << options({"--expect", "site.cvs"})
                                   << "--expect needs a list file or a serial number of 10 "
                                      "characters; there is no file \"site.cvs\"";
-    QTest::newRow("lost after alone")
-        << options({"--lost-after", "1"}) << "--lost-after needs --watch";
     QTest::newRow("rate alone") << options({"--rate", "10"})
                                 << "--rate needs --address: it paces the requests to the ranges";
     // What was typed comes back escaped.

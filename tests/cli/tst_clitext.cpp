@@ -295,7 +295,6 @@ void TestCliText::expectedDevices()
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     };
     QVERIFY(write("site.csv", "SERIAL,IP,MAC,INTERFACE\r\nAB12345678,10.1.0.2,m,eth0\r\n"));
-    QVERIFY(write("notes.csv", "SERIAL,IP,MAC\r\nAB12345678,10.1.0.2\r\n"));
     // A file whose name could be a serial number is read as the list it is.
     QVERIFY(write("CD98765432", "[{\"serial\": \"EF00000001\"}]"));
     const QString before = QDir::currentPath();
@@ -313,8 +312,6 @@ void TestCliText::expectedDevices()
     QCOMPARE(devices.at(1).serialNumber, QStringLiteral("GH00000001"));
     QCOMPARE(devices.at(2).serialNumber, QStringLiteral("EF00000001"));
 
-    QVERIFY(!readExpected({QStringLiteral("notes.csv")}, &devices, &error));
-    QCOMPARE(error, QStringLiteral("notes.csv: line 2: 2 fields where the header has 3"));
     QVERIFY(write("empty.json", "[]\n"));
     QVERIFY(!readExpected({QStringLiteral("empty.json")}, &devices, &error));
     QCOMPARE(error, QStringLiteral("empty.json: lists no device"));
