@@ -86,6 +86,7 @@ format: deps
 # Static analysis of the program's own sources (tests and tools excluded); see .clang-tidy.
 tidy: build
 	git ls-files 'app/*.cpp' 'cli/*.cpp' 'common/*.cpp' 'discovery/*.cpp' 'ui/*.cpp' 'update/*.cpp' \
+		'watch/*.cpp' \
 		| xargs -n1 -P$(JOBS) clang-tidy -p $(BUILD) --quiet
 
 # Brings translations/*.ts up to date with the texts in the sources (lupdate).

@@ -1,6 +1,8 @@
 #include "clioptions.h"
 
 #include <climits>
+#include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -57,6 +59,30 @@ bool looksLikeOption(const QString &argument)
     return argument.size() > 1 && argument.at(0) == QLatin1Char('-') && !argument.at(1).isDigit();
 }
 
+// What goes with --watch, and its default interval. watchOnly: the last option given that
+// means something only to a watch, or empty.
+bool watchOptions(const QString &watchOnly, CliOptions *options, QString *error)
+{
+    if (!options->watch) {
+        if (watchOnly.isEmpty())
+            return true;
+        *error = QStringLiteral("%1 needs --watch").arg(watchOnly);
+        return false;
+    }
+    if (options->count > 0) {
+        *error = QStringLiteral("--count does not go with --watch: a watch lists events");
+        return false;
+    }
+    if (options->format == OutputFormat::Csv || options->format == OutputFormat::Json) {
+        *error = QStringLiteral("--watch prints its events as a table or as jsonl, not as %1")
+                     .arg(QLatin1String(options->format == OutputFormat::Csv ? "csv" : "json"));
+        return false;
+    }
+    if (options->repeatSeconds == 0)
+        options->repeatSeconds = 10;
+    return true;
+}
+
 } // namespace
 
 bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error)
@@ -64,6 +90,7 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
     *options = CliOptions();
     QStringList rangeTexts;
     bool rateGiven = false;
+    QString watchOnly;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         // "/?" is how Windows programs are asked for their help.
@@ -84,6 +111,10 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
             options->broadcast = false;
             continue;
         }
+        if (argument == QLatin1String("--watch")) {
+            options->watch = true;
+            continue;
+        }
         if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
             *error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
             return false;
@@ -99,15 +130,17 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
         if (name == QLatin1String("-a"))
             name = QStringLiteral("--address");
         if (name == QLatin1String("--help") || name == QLatin1String("--version") ||
-            name == QLatin1String("--verbose") || name == QLatin1String("--no-broadcast")) {
+            name == QLatin1String("--verbose") || name == QLatin1String("--no-broadcast") ||
+            name == QLatin1String("--watch")) {
             *error = QStringLiteral("%1 takes no value").arg(name);
             return false;
         }
-        const bool known = name == QLatin1String("--format") ||
-                           name == QLatin1String("--timeout") || name == QLatin1String("--count") ||
-                           name == QLatin1String("--interface") ||
-                           name == QLatin1String("--repeat") ||
-                           name == QLatin1String("--address") || name == QLatin1String("--rate");
+        const bool known =
+            name == QLatin1String("--format") || name == QLatin1String("--timeout") ||
+            name == QLatin1String("--count") || name == QLatin1String("--interface") ||
+            name == QLatin1String("--repeat") || name == QLatin1String("--address") ||
+            name == QLatin1String("--rate") || name == QLatin1String("--lost-after") ||
+            name == QLatin1String("--expect") || name == QLatin1String("--timeout-total");
         if (!known) {
             *error = QStringLiteral("unknown option %1").arg(name);
             return false;
@@ -125,7 +158,15 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
         }
 
         bool ok = true;
-        if (name == QLatin1String("--format"))
+        if (name == QLatin1String("--lost-after") || name == QLatin1String("--timeout-total"))
+            watchOnly = name;
+        if (name == QLatin1String("--lost-after"))
+            ok = numberOption(name, value, 1, 1000, &options->lostAfter, error);
+        else if (name == QLatin1String("--timeout-total"))
+            ok = numberOption(name, value, 1, INT_MAX / 1000, &options->totalTimeoutSeconds, error);
+        else if (name == QLatin1String("--expect"))
+            options->expected.append(value);
+        else if (name == QLatin1String("--format"))
             ok = formatOption(value, &options->format, error);
         else if (name == QLatin1String("--timeout"))
             ok = numberOption(name, value, 1, INT_MAX, &options->timeoutMs, error);
@@ -164,6 +205,42 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
         *error = QStringLiteral("--rate needs --address: it paces the requests to the ranges");
         return false;
     }
+    return watchOptions(watchOnly, options, error);
+}
+
+bool readExpected(const QStringList &arguments, QVector<ListedDevice> *devices, QString *error)
+{
+    devices->clear();
+    for (const QString &argument : arguments) {
+        if (!QFileInfo(argument).isFile()) {
+            // A serial number is what a device sends: 10 characters.
+            if (argument.size() != 10) {
+                *error = QStringLiteral("--expect needs a list file or a serial number of 10 "
+                                        "characters; there is no file \"%1\"")
+                             .arg(argument);
+                return false;
+            }
+            devices->append({argument, {}, {}});
+            continue;
+        }
+        QFile file(argument);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("%1: %2").arg(argument, file.errorString());
+            return false;
+        }
+        QVector<ListedDevice> listed;
+        DeviceListError listError;
+        if (!readDeviceList(file.readAll(), &listed, &listError)) {
+            *error = QStringLiteral("%1: %2").arg(argument, listError.text());
+            return false;
+        }
+        // Expecting nothing would always succeed: most likely the list of an empty search.
+        if (listed.isEmpty()) {
+            *error = QStringLiteral("%1: lists no device").arg(argument);
+            return false;
+        }
+        *devices += listed;
+    }
     return true;
 }
 
@@ -182,6 +259,8 @@ QString usageText()
         "Usage: ostrel-scout-cli [--format table|csv|json|jsonl] [--timeout MS] [--count N]\n"
         "                        [--interface NAME]... [--repeat SECONDS] [--verbose]\n"
         "                        [-a|--address RANGE]... [--rate N] [--no-broadcast]\n"
+        "                        [--watch [--lost-after N] [--timeout-total SECONDS]]\n"
+        "                        [--expect FILE|SERIAL]...\n"
         "       ostrel-scout-cli --help | --version\n");
 }
 
@@ -218,6 +297,24 @@ Options:
   --rate N           send at most N requests per second to the ranges (1 to 100000,
                      default 2000); only with --address
   --no-broadcast     send only to the ranges of --address
+  --watch            search again and again (every 10 seconds unless --repeat says
+                     otherwise) and print events instead of devices, each with its time:
+                     found, lost (silent for the last --lost-after searches), back, and
+                     moved (answering from another address; JSON key previous_ip), in the
+                     table format one line each, in jsonl one object each with "event" and
+                     "time" (ISO 8601) besides the device's keys; Ctrl+C ends it with a
+                     summary on standard error
+  --lost-after N     a device is lost after N searches without an answer (1 to 1000,
+                     default 2); only with --watch
+  --expect FILE|SERIAL
+                     a device that must answer: a list saved by the window or by this
+                     program (CSV, JSON or JSON lines; a FILE that exists is read) or a
+                     serial number; repeatable. Exit 0 only when every one answered; the
+                     missing ones are named on standard error and, in JSON, listed with
+                     "missing": true. With --watch, exit 0 as soon as every one answered
+  --timeout-total SECONDS
+                     end a watch after SECONDS, with exit status 1 when an expected device
+                     has not answered; only with --watch
   -v, --verbose      tell on standard error what the search does: every address searched,
                      every request sent, each range with the local address its requests leave
                      from and each kind of send error, every unreadable or repeated answer,
@@ -232,8 +329,9 @@ interface names, ranges as typed and the system's error texts too.
 When no device is listed, one line on standard error names the causes seen on this machine
 (port in use, no network, requests not sent, unreadable answers, an active firewall).
 
-Exit status: 0 when at least one device was listed, 1 when none answered, 2 for a usage
-error, 3 when no socket could be opened on port 44444 (the output is then an empty one of
-its format: for JSON "[]").
+Exit status: 0 when at least one device was listed (with --expect: when every expected
+device answered), 1 when none answered (or an expected one did not), 2 for a usage error (a
+list of --expect that cannot be read included), 3 when no socket could be opened on port
+44444 (the output is then an empty one of its format: for JSON "[]").
 )");
 }

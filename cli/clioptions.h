@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devicelistfile.h"
 #include "devicesearch.h"
 #include "rangesender.h"
 
@@ -23,6 +24,14 @@ struct CliOptions
     QVector<AddressRange> ranges;
     int rate = RangeSender::defaultRate;
     bool broadcast = true;
+    // Events as they happen instead of lists; a device is lost after lostAfter searches without
+    // an answer.
+    bool watch = false;
+    int lostAfter = 2;
+    // List files and serial numbers of the devices that must answer, as typed.
+    QStringList expected;
+    // 0: no limit on a watch.
+    int totalTimeoutSeconds = 0;
     // What the search does, on standard error.
     bool verbose = false;
     bool help = false;
@@ -32,6 +41,11 @@ struct CliOptions
 // Reads the arguments after the program name, "--name value" or "--name=value". On a usage
 // error returns false with error saying which argument is wrong.
 bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error);
+
+// The devices that --expect names: each argument a list file, when there is such a file, or
+// else a serial number. On a file that cannot be read or is no list, false with error saying
+// which and why.
+bool readExpected(const QStringList &arguments, QVector<ListedDevice> *devices, QString *error);
 
 // The first of names that is not among available, or an empty text.
 QString firstUnknownInterface(const QStringList &names, const QStringList &available);

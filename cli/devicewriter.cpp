@@ -38,9 +38,12 @@ QString csvRow(const QStringList &fields)
     return row + QLatin1String("\r\n");
 }
 
-QString jsonObject(const DeviceRecord &record)
+} // namespace
+
+QString deviceJson(const DeviceRecord &record, const QString &before, const QString &after)
 {
-    return QLatin1String("{\"serial\": ") + jsonString(record.serialNumber) +
+    return QLatin1Char('{') + (before.isEmpty() ? QString() : before + QLatin1String(", ")) +
+           QLatin1String("\"serial\": ") + jsonString(record.serialNumber) +
            QLatin1String(", \"ip\": ") + jsonString(record.ipAddress) +
            QLatin1String(", \"mac\": ") + jsonString(record.macAddress) +
            QLatin1String(", \"interface\": ") + jsonString(record.interfaceName) +
@@ -48,10 +51,8 @@ QString jsonObject(const DeviceRecord &record)
            (record.range.isEmpty()
                 ? QString()
                 : QString(QLatin1String(", \"range\": ") + jsonString(record.range))) +
-           QLatin1Char('}');
+           (after.isEmpty() ? QString() : QLatin1String(", ") + after) + QLatin1Char('}');
 }
-
-} // namespace
 
 DeviceWriter::DeviceWriter(OutputFormat format, bool toTerminal)
     : format(format)
@@ -94,9 +95,30 @@ QString DeviceWriter::device(const DeviceRecord &record)
         return csvRow(fields);
     }
     case OutputFormat::Json:
-        return QLatin1String(written == 1 ? "\n  " : ",\n  ") + jsonObject(record);
+        return QLatin1String(written == 1 ? "\n  " : ",\n  ") + deviceJson(record);
     case OutputFormat::JsonLines:
-        return jsonObject(record) + QLatin1Char('\n');
+        return deviceJson(record) + QLatin1Char('\n');
+    }
+    return {};
+}
+
+QString DeviceWriter::missing(const QString &serialNumber, const QString &ipAddress,
+                              const QString &macAddress)
+{
+    QString object = QLatin1String("{\"serial\": ") + jsonString(serialNumber);
+    if (!ipAddress.isEmpty())
+        object += QLatin1String(", \"ip\": ") + jsonString(ipAddress);
+    if (!macAddress.isEmpty())
+        object += QLatin1String(", \"mac\": ") + jsonString(macAddress);
+    object += QLatin1String(", \"missing\": true}");
+    switch (format) {
+    case OutputFormat::Json:
+        return QLatin1String(++written == 1 ? "\n  " : ",\n  ") + object;
+    case OutputFormat::JsonLines:
+        return object + QLatin1Char('\n');
+    case OutputFormat::Table:
+    case OutputFormat::Csv:
+        break;
     }
     return {};
 }

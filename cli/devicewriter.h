@@ -6,6 +6,11 @@
 
 struct DeviceRecord;
 
+// A device as one JSON object: serial, ip, mac, interface, network and, when found through a
+// range, range. before and after are further members, put first and last.
+QString deviceJson(const DeviceRecord &record, const QString &before = {},
+                   const QString &after = {});
+
 // The output of one run in the chosen format, piece by piece: what comes before the first
 // device, each device as it is listed, what a search's end releases, and what closes the
 // output. Every piece is whole lines except in JSON, whose array elements are separated as the
@@ -23,6 +28,10 @@ public:
 
     QString begin();
     QString device(const DeviceRecord &record);
+    // A device expected but not heard, with what its list gave: only JSON lists it, marked
+    // "missing": true.
+    QString missing(const QString &serialNumber, const QString &ipAddress,
+                    const QString &macAddress);
     // The rows held back so far, in columns measured on them (with the heading before the
     // first rows); empty for the other formats.
     QString searchEnded();

@@ -76,11 +76,16 @@ int main(int argc, char *argv[])
     if (!refused.isEmpty())
         return usage(refused);
 
+    QVector<ListedDevice> expected;
+    if (!readExpected(options.expected, &expected, &error))
+        return usage(error);
+
     if (options.verbose)
         installVerboseLog();
 
     InterruptNotifier interrupts;
     SearchRun run(options, stdout, stderr);
+    run.expect(expected);
     QObject::connect(&interrupts, &InterruptNotifier::interrupted, &run, &SearchRun::interrupt);
     QObject::connect(&run, &SearchRun::done, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!run.start(&error)) {

@@ -5,7 +5,9 @@
 #include "firewallcheck.h"
 #include "searchstatus.h"
 #include "terminaltext.h"
+#include "watchprinter.h"
 
+#include <QDateTime>
 #include <QTimer>
 
 #ifdef Q_OS_WIN
@@ -33,7 +35,17 @@ SearchRun::SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, 
     , out(out)
     , err(err)
     , writer(options.format, isTerminal(out))
-{}
+{
+    if (options.watch)
+        watch = std::make_unique<WatchPrinter>(options.format, options.lostAfter);
+}
+
+SearchRun::~SearchRun() = default;
+
+void SearchRun::expect(const QVector<ListedDevice> &devices)
+{
+    expected = DeviceListCheck(devices);
+}
 
 bool SearchRun::start(QString *error)
 {
@@ -43,7 +55,7 @@ bool SearchRun::start(QString *error)
     search->setRate(options.rate);
     search->setBroadcast(options.broadcast);
     connect(search, &DeviceSearch::deviceFound, this, &SearchRun::deviceFound);
-    write(writer.begin());
+    write(watch ? watch->begin() : writer.begin());
     // Started even when no socket could be bound, so that --verbose names every address and
     // why; such a search sends nothing.
     search->start();
@@ -51,7 +63,8 @@ bool SearchRun::start(QString *error)
         // The output stays a whole document of its format, an empty one: "[]" still parses.
         finished = true;
         search->stop();
-        write(writer.end());
+        if (!watch)
+            write(writer.end());
         if (search->addressCount() == 0)
             *error = QStringLiteral("no socket could be opened: no IPv4 address %1")
                          .arg(options.interfaces.isEmpty()
@@ -67,6 +80,14 @@ bool SearchRun::start(QString *error)
         repeatTimer = new QTimer(this);
         connect(repeatTimer, &QTimer::timeout, this, &SearchRun::searchAgain);
         repeatTimer->start(options.repeatSeconds * 1000);
+    }
+    if (options.totalTimeoutSeconds > 0) {
+        QTimer::singleShot(options.totalTimeoutSeconds * 1000, this, [this] {
+            if (!finished)
+                qCInfo(lcDiscovery, "search ended: the total time of %d s is over",
+                       options.totalTimeoutSeconds);
+            finish();
+        });
     }
     return true;
 }
@@ -87,11 +108,19 @@ void SearchRun::finish()
         repeatTimer->stop();
     if (search)
         search->stop();
-    write(writer.end());
+    writeMissing();
+    if (!watch)
+        write(writer.end());
     if (printedSerials.isEmpty() && search) {
         const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: ") +
                                   terminalText(emptyListMessage()) + QLatin1Char('\n'))
                                      .toLocal8Bit();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
+    }
+    if (watch) {
+        const QByteArray bytes =
+            (QStringLiteral("ostrel-scout-cli: ") + watch->summary() + QLatin1Char('\n'))
+                .toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
     }
     emit done();
@@ -118,20 +147,58 @@ QString SearchRun::emptyListMessage() const
 
 int SearchRun::exitStatus() const
 {
+    if (!expected.isEmpty())
+        return expected.allAnswered() ? 0 : 1;
     return printedSerials.isEmpty() ? 1 : 0;
+}
+
+void SearchRun::writeMissing()
+{
+    const QVector<ListedDevice> missing = expected.missing();
+    if (missing.isEmpty())
+        return;
+    QStringList names;
+    for (const ListedDevice &device : missing) {
+        // A watch prints events only; its missing devices are named on err.
+        if (!watch)
+            write(writer.missing(device.serialNumber, device.ipAddress, device.macAddress));
+        names << (device.ipAddress.isEmpty() ? device.serialNumber
+                                             : device.serialNumber + QLatin1String(" (") +
+                                                   device.ipAddress + QLatin1Char(')'));
+    }
+    const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: expected, not answering: ") +
+                              terminalText(names.join(QLatin1String(", "))) + QLatin1Char('\n'))
+                                 .toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
 }
 
 void SearchRun::deviceFound()
 {
     const DeviceRecord &record = search->device(search->deviceCount() - 1);
+    if (watch && !finished) {
+        watchedAnswer(record);
+        return;
+    }
     // Each search lists its devices afresh; across repeated searches print each only once.
     if (finished || printedSerials.contains(record.serialNumber))
         return;
     printedSerials.insert(record.serialNumber);
+    expected.answered(record.serialNumber);
     write(writer.device(record));
     if (options.count > 0 && printedSerials.size() >= options.count) {
         qCInfo(lcDiscovery, "search ended: as many devices listed as asked for (%d)",
                int(printedSerials.size()));
+        finish();
+    }
+}
+
+void SearchRun::watchedAnswer(const DeviceRecord &record)
+{
+    printedSerials.insert(record.serialNumber);
+    write(watch->answered(record, QDateTime::currentDateTime()));
+    expected.answered(record.serialNumber);
+    if (!expected.isEmpty() && expected.allAnswered()) {
+        qCInfo(lcDiscovery, "search ended: every expected device answered");
         finish();
     }
 }
@@ -148,6 +215,8 @@ void SearchRun::searchAgain()
 
 void SearchRun::searchFinished()
 {
+    if (watch && !finished)
+        write(watch->searchEnded(QDateTime::currentDateTime()));
     write(writer.searchEnded());
     if (options.repeatSeconds == 0) {
         finish();

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "clioptions.h"
+#include "devicelistcheck.h"
 #include "devicewriter.h"
 
 #include <cstdio>
+#include <memory>
 #include <QObject>
 #include <QSet>
 
 class DeviceSearch;
 class QTimer;
+class WatchPrinter;
 
 // One run of the program: the searches the options ask for, each device written to out as it
 // is listed, once per serial number over the whole run, and the output closed at the end. A run
@@ -19,14 +22,19 @@ class SearchRun : public QObject
 
 public:
     SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, QObject *parent = nullptr);
+    ~SearchRun() override;
 
+    // The devices that must answer: the run then succeeds only when they all did, and a watch
+    // ends as soon as they have.
+    void expect(const QVector<ListedDevice> &devices);
     // Opens the sockets and starts the first search. False, with nothing sent and an empty
     // output of the format written (for JSON "[]"), when no socket could be bound; error says
     // why.
     bool start(QString *error);
     // Ends the run at once (Ctrl+C): closes the output and emits done().
     void interrupt();
-    // 0 when a device was listed, 1 when none.
+    // 0 when a device was listed (with expected devices: when all of them answered), 1 when
+    // none.
     int exitStatus() const;
 
 signals:
@@ -34,6 +42,9 @@ signals:
 
 private:
     void deviceFound();
+    void watchedAnswer(const DeviceRecord &record);
+    // The expected devices that did not answer, on err and in JSON.
+    void writeMissing();
     void searchAgain();
     void searchFinished();
     void finish();
@@ -50,5 +61,7 @@ private:
     QTimer *repeatTimer = nullptr;
     bool againWhenFinished = false;
     QSet<QString> printedSerials;
+    std::unique_ptr<WatchPrinter> watch;
+    DeviceListCheck expected;
     bool finished = false;
 };

@@ -100,6 +100,65 @@
     </message>
 </context>
 <context>
+    <name>DeviceList</name>
+    <message>
+        <source>line %1: %2</source>
+        <translation>wiersz %1: %2</translation>
+    </message>
+    <message>
+        <source>no serial number</source>
+        <translation>brak numeru seryjnego</translation>
+    </message>
+    <message>
+        <source>the serial number &quot;%1&quot; is not 10 characters</source>
+        <translation>numer seryjny „%1” nie ma 10 znaków</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an IPv4 address</source>
+        <translation>„%1” nie jest adresem IPv4</translation>
+    </message>
+    <message>
+        <source>%1 is listed already, on line %2</source>
+        <translation>%1 jest już na liście, w wierszu %2</translation>
+    </message>
+    <message>
+        <source>text after the closing quote of a field</source>
+        <translation>tekst po cudzysłowie zamykającym pole</translation>
+    </message>
+    <message>
+        <source>a quote inside an unquoted field</source>
+        <translation>cudzysłów wewnątrz pola bez cudzysłowów</translation>
+    </message>
+    <message>
+        <source>a quoted field is not closed</source>
+        <translation>pole w cudzysłowie nie jest zamknięte</translation>
+    </message>
+    <message>
+        <source>not a list of devices: the first line does not name the columns serial number, IP and MAC</source>
+        <translation>to nie jest lista urządzeń: pierwszy wiersz nie nazywa kolumn numeru seryjnego, IP i MAC</translation>
+    </message>
+    <message>
+        <source>%1 fields where the header has %2</source>
+        <translation>liczba pól: %1, a w nagłówku: %2</translation>
+    </message>
+    <message>
+        <source>not a JSON object</source>
+        <translation>to nie jest obiekt JSON</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a text</source>
+        <translation>„%1” nie jest tekstem</translation>
+    </message>
+    <message>
+        <source>not valid JSON: %1</source>
+        <translation>niepoprawny JSON: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>plik jest pusty</translation>
+    </message>
+</context>
+<context>
     <name>ListSaver</name>
     <message>
         <source>The list could not be saved as %1:

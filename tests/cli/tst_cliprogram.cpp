@@ -1,7 +1,9 @@
 #include "labmacros.h"
 
 #include <csignal>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -200,6 +202,43 @@ QStringList requestsSeen(ChildProcess *simulator)
     return simulator->linesStartingWith(QStringLiteral("request from "));
 }
 
+// A watch's JSON lines so far, one "event SERIAL IP" each (a move adds "<-PREVIOUS"); every
+// line must hold a time in ISO 8601.
+QStringList watchEvents(const QByteArray &out)
+{
+    QStringList events;
+    const QList<QByteArray> lines = out.split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        const QJsonObject object = QJsonDocument::fromJson(lines.at(i)).object();
+        const QString previous = object.value(QStringLiteral("previous_ip")).toString();
+        events << object.value(QStringLiteral("event")).toString() + QLatin1Char(' ') +
+                      object.value(QStringLiteral("serial")).toString() + QLatin1Char(' ') +
+                      object.value(QStringLiteral("ip")).toString() +
+                      (previous.isEmpty() ? QString() : QLatin1String("<-") + previous);
+        if (!QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate)
+                 .isValid())
+            events << QStringLiteral("no time: ") + QString::fromUtf8(lines.at(i));
+    }
+    return events;
+}
+
+QStringList watching(QProcess &program, QByteArray *out)
+{
+    *out += program.readAllStandardOutput();
+    return watchEvents(*out);
+}
+
+// Ends a watch as Ctrl+C does; its exit code, or -1.
+int interrupted(QProcess &program, QByteArray *out, QByteArray *err)
+{
+    ::kill(pid_t(program.processId()), SIGINT);
+    if (!program.waitForFinished(runLimitMs) || program.exitStatus() != QProcess::NormalExit)
+        return -1;
+    *out += program.readAllStandardOutput();
+    *err = program.readAllStandardError();
+    return program.exitCode();
+}
+
 int countOf(const QByteArray &haystack, const QByteArray &needle)
 {
     return haystack.count(needle.constData());
@@ -277,6 +316,9 @@ private slots:
     void unsentRequestsCountedNotPaced();
     void receiveWindowCountsFromLastRequest();
     void fullSendBufferHoldsRequests();
+    void watchSeesDeviceGoAndComeBack();
+    void expectNamesTheMissing();
+    void watchSeesAddressChangeOnce();
 };
 
 void TestCliProgram::initTestCase()
@@ -548,6 +590,9 @@ void TestCliProgram::usageErrorsExitTwo_data()
            "lan2h";
     QTest::newRow("reserved") << options({"--address=0.0.0.1"})
                               << "0.0.0.1: not a device's address (0.0.0.0/8)";
+    QTest::newRow("no such list") << options({"--expect", "site.cvs"})
+                                  << "--expect needs a list file or a serial number of 10 "
+                                     "characters; there is no file \"site.cvs\"";
     QTest::newRow("rate alone") << options({"--rate", "10"})
                                 << "--rate needs --address: it paces the requests to the ranges";
     // What was typed comes back escaped.
@@ -982,6 +1027,133 @@ void TestCliProgram::fullSendBufferHoldsRequests()
              outcome.err.constData());
     QTest::qWait(1000);
     QCOMPARE(capture.requests().size(), 1022);
+}
+
+void TestCliProgram::watchSeesDeviceGoAndComeBack()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(staying, lab, 1, options({"--log", "--device", "STAY000001"}));
+    START_SIMULATOR(going, lab, 2, options({"--device", "GONE000001"}));
+
+    QProcess program;
+    startProgram(program,
+                 options({"--watch", "--repeat", "1", "--timeout", "500", "--format", "jsonl"}));
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT(watching(program, &out).size() == 2, 20000);
+    QStringList events = watchEvents(out);
+    events.sort();
+    QCOMPARE(events, options({"found GONE000001 10.0.2.2", "found STAY000001 10.0.1.2"}));
+
+    // Stopped once a search has heard it: the next two searches miss it.
+    const auto requests = [staying] {
+        return staying->linesStartingWith(QStringLiteral("request from ")).size();
+    };
+    const int heard = int(requests());
+    QTRY_VERIFY_WITH_TIMEOUT(requests() > heard, 20000);
+    QTest::qWait(200);
+    going->stop();
+    const int stoppedAt = int(requests());
+    QTRY_VERIFY_WITH_TIMEOUT(watching(program, &out).size() == 3, 20000);
+    QCOMPARE(watchEvents(out).at(2), QStringLiteral("lost GONE000001 10.0.2.2"));
+    QVERIFY2(requests() >= stoppedAt + 2, qPrintable(QString::number(requests() - stoppedAt)));
+
+    START_SIMULATOR(restarted, lab, 2, options({"--device", "GONE000001"}));
+    QTRY_VERIFY_WITH_TIMEOUT(watching(program, &out).size() == 4, 20000);
+    QCOMPARE(watchEvents(out).at(3), QStringLiteral("back GONE000001 10.0.2.2"));
+
+    QByteArray err;
+    QCOMPARE(interrupted(program, &out, &err), 0);
+    QCOMPARE(watchEvents(out).size(), 4);
+    QVERIFY2(err.startsWith("ostrel-scout-cli: watch ended after ") &&
+                 err.endsWith(" searches: 2 answering, 0 not answering\n"),
+             err.constData());
+}
+
+void TestCliProgram::expectNamesTheMissing()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(first, lab, 1, options({"--device", "FIRST00001"}));
+    START_SIMULATOR(second, lab, 2, options({"--device", "SECOND0001"}));
+
+    // The site's list, as this program saves it.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString list = folder.filePath(QStringLiteral("site.csv"));
+    const Outcome saved = run(options({"--timeout", "800", "--format", "csv"}));
+    QCOMPARE(saved.exitCode, 0);
+    QFile file(list);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(saved.out) == saved.out.size());
+    file.close();
+    const QStringList expectList{QStringLiteral("--expect"), list};
+    QCOMPARE(run(options({"--timeout", "800"}) + expectList).exitCode, 0);
+
+    second->stop();
+    const Outcome missing = run(options({"--timeout", "800", "--format", "json"}) + expectList);
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(missing.err,
+             QByteArray("ostrel-scout-cli: expected, not answering: SECOND0001 (10.0.2.2)\n"));
+    const QJsonArray array = QJsonDocument::fromJson(missing.out).array();
+    QCOMPARE(array.size(), 2);
+    QCOMPARE(array.at(0).toObject().value(QStringLiteral("serial")).toString(),
+             QStringLiteral("FIRST00001"));
+    QVERIFY(!array.at(0).toObject().contains(QStringLiteral("missing")));
+    const QJsonObject absent = array.at(1).toObject();
+    QCOMPARE(absent.value(QStringLiteral("serial")).toString(), QStringLiteral("SECOND0001"));
+    QCOMPARE(absent.value(QStringLiteral("ip")).toString(), NetLab::peerAddress(2));
+    QCOMPARE(absent.value(QStringLiteral("missing")), QJsonValue(true));
+
+    // A watch for it gives up when its total time is over.
+    const Outcome waited =
+        run(options({"--watch", "--repeat", "1", "--timeout", "300", "--timeout-total", "2",
+                     "--expect", "SECOND0001", "--format", "jsonl"}));
+    QCOMPARE(waited.exitCode, 1);
+    QCOMPARE(watchEvents(waited.out), options({"found FIRST00001 10.0.1.2"}));
+    QVERIFY2(waited.err.startsWith(
+                 "ostrel-scout-cli: expected, not answering: SECOND0001\nostrel-scout-cli: watch "
+                 "ended after "),
+             waited.err.constData());
+
+    // Restarted, it ends the watch at once: well before the first search's 5 seconds.
+    START_SIMULATOR(restarted, lab, 2, options({"--device", "SECOND0001"}));
+    const Outcome back = run(options({"--watch"}) + expectList);
+    QCOMPARE(back.exitCode, 0);
+    QVERIFY2(back.elapsedMs < 4000, qPrintable(QString::number(back.elapsedMs)));
+    QVERIFY2(back.out.startsWith("TIME      EVENT  SERIAL      IP  ") && back.out.contains("\n") &&
+                 back.out.contains("  found  SECOND0001  10.0.2.2  "),
+             back.out.constData());
+}
+
+void TestCliProgram::watchSeesAddressChangeOnce()
+{
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(moving, lab, 1, options({"--log", "--device", "MOVE000001"}));
+    START_SIMULATOR(staying, lab, 2, options({"--device", "STAY000001"}));
+
+    QProcess program;
+    startProgram(program,
+                 options({"--watch", "--repeat", "1", "--timeout", "500", "--format", "jsonl"}));
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT(watching(program, &out).size() == 2, 20000);
+
+    QString error;
+    QVERIFY2(lab.runIpInPeer(1, options({"addr", "flush", "dev", "lan1p"}), &error),
+             qPrintable(error));
+    QVERIFY2(lab.runIpInPeer(1, options({"addr", "add", "10.0.1.7/24", "dev", "lan1p"}), &error),
+             qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(watching(program, &out).size() == 3, 20000);
+    QCOMPARE(watchEvents(out).at(2), QStringLiteral("moved MOVE000001 10.0.1.7<-10.0.1.2"));
+    // Three more searches hear it at its new address: nothing more to tell.
+    const int heard = requestsSeen(moving).size();
+    QTRY_VERIFY_WITH_TIMEOUT(requestsSeen(moving).size() >= heard + 3, 20000);
+    QByteArray err;
+    QCOMPARE(interrupted(program, &out, &err), 0);
+    QCOMPARE(watchEvents(out).size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestCliProgram)

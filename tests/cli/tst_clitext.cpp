@@ -7,11 +7,16 @@
 #include "interruptnotifier.h"
 #include "terminaltext.h"
 #include "verboselog.h"
+#include "watchprinter.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <utility>
 
@@ -69,6 +74,8 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void unknownInterface();
+    void watchOptions();
+    void expectedDevices();
 
     void jsonEscapes_data();
     void jsonEscapes();
@@ -81,6 +88,7 @@ private slots:
     void csv();
     void json_data();
     void json();
+    void watchEvents();
 
     void interruptComesThroughTheEventLoop();
     void verboseLogBesideEarlierCategories();
@@ -231,6 +239,20 @@ void TestCliText::usageErrors_data()
         "10.2.0.0/24;10.3.0.0/24: \";\" does not separate ranges: use commas or spaces");
     row("reserved range", {QStringLiteral("-a"), QStringLiteral("240.0.0.0/24")},
         "240.0.0.0/24: holds reserved addresses (240.0.0.0/4)");
+    row("lost after without watch", {QStringLiteral("--lost-after=1")},
+        "--lost-after needs --watch");
+    row("total time without watch", {QStringLiteral("--timeout-total"), QStringLiteral("60")},
+        "--timeout-total needs --watch");
+    row("lost after 0", {QStringLiteral("--watch"), QStringLiteral("--lost-after=0")},
+        "--lost-after needs a whole number from 1 to 1000, not \"0\"");
+    row("watch with value", {QStringLiteral("--watch=yes")}, "--watch takes no value");
+    row("watch and count", {QStringLiteral("--watch"), QStringLiteral("--count=1")},
+        "--count does not go with --watch: a watch lists events");
+    row("watch as CSV", {QStringLiteral("--format=csv"), QStringLiteral("--watch")},
+        "--watch prints its events as a table or as jsonl, not as csv");
+    row("watch as JSON", {QStringLiteral("--watch"), QStringLiteral("--format=json")},
+        "--watch prints its events as a table or as jsonl, not as json");
+    row("expect without value", {QStringLiteral("--expect")}, "--expect needs a value");
 }
 
 void TestCliText::usageErrors()
@@ -241,6 +263,61 @@ void TestCliText::usageErrors()
     QString actual;
     QVERIFY(!parseCliOptions(arguments, &options, &actual));
     QCOMPARE(actual, error);
+}
+
+void TestCliText::watchOptions()
+{
+    CliOptions options;
+    QString error;
+    QVERIFY(parseCliOptions({QStringLiteral("--watch")}, &options, &error));
+    QVERIFY(options.watch);
+    QCOMPARE(options.repeatSeconds, 10);
+    QCOMPARE(options.lostAfter, 2);
+    QCOMPARE(options.totalTimeoutSeconds, 0);
+    QVERIFY(parseCliOptions({QStringLiteral("--repeat=1"), QStringLiteral("--lost-after"),
+                             QStringLiteral("1"), QStringLiteral("--timeout-total=30"),
+                             QStringLiteral("--expect"), QStringLiteral("AB12345678"),
+                             QStringLiteral("--watch"), QStringLiteral("--expect=site.csv")},
+                            &options, &error));
+    QCOMPARE(options.repeatSeconds, 1);
+    QCOMPARE(options.lostAfter, 1);
+    QCOMPARE(options.totalTimeoutSeconds, 30);
+    QCOMPARE(options.expected,
+             QStringList({QStringLiteral("AB12345678"), QStringLiteral("site.csv")}));
+}
+
+void TestCliText::expectedDevices()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const auto write = [&folder](const char *name, const QByteArray &content) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    };
+    QVERIFY(write("site.csv", "SERIAL,IP,MAC,INTERFACE\r\nAB12345678,10.1.0.2,m,eth0\r\n"));
+    // A file whose name could be a serial number is read as the list it is.
+    QVERIFY(write("CD98765432", "[{\"serial\": \"EF00000001\"}]"));
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder.path()));
+    const auto back = qScopeGuard([&before] { QDir::setCurrent(before); });
+
+    QVector<ListedDevice> devices;
+    QString error;
+    QVERIFY2(readExpected({QStringLiteral("site.csv"), QStringLiteral("GH00000001"),
+                           QStringLiteral("CD98765432")},
+                          &devices, &error),
+             qPrintable(error));
+    QCOMPARE(devices.size(), 3);
+    QCOMPARE(devices.at(0).ipAddress, QStringLiteral("10.1.0.2"));
+    QCOMPARE(devices.at(1).serialNumber, QStringLiteral("GH00000001"));
+    QCOMPARE(devices.at(2).serialNumber, QStringLiteral("EF00000001"));
+
+    QVERIFY(write("empty.json", "[]\n"));
+    QVERIFY(!readExpected({QStringLiteral("empty.json")}, &devices, &error));
+    QCOMPARE(error, QStringLiteral("empty.json: lists no device"));
+    QVERIFY(!readExpected({QStringLiteral("site.cvs")}, &devices, &error));
+    QCOMPARE(error, QStringLiteral("--expect needs a list file or a serial number of 10 "
+                                   "characters; there is no file \"site.cvs\""));
 }
 
 void TestCliText::unknownInterface()
@@ -408,6 +485,49 @@ void TestCliText::json()
         QCOMPARE(object.value(QStringLiteral("interface")).toString(), QStringLiteral("eth0"));
         QCOMPARE(object.value(QStringLiteral("network")).toString(), QStringLiteral("10.1.0.1/24"));
     }
+}
+
+void TestCliText::watchEvents()
+{
+    const QDateTime when(QDate(2026, 5, 4), QTime(10, 42, 13), Qt::OffsetFromUTC, 7200);
+    DeviceRecord odd = record(QChar(0x1b) + QStringLiteral("[2J12345"));
+    WatchPrinter table(OutputFormat::Table, 1);
+    QString text = table.begin();
+    text += table.answered(record(QStringLiteral("AB12345678")), when);
+    text += table.answered(odd, when);
+    text += table.searchEnded(when);
+    text += table.answered(record(QStringLiteral("AB12345678"), QStringLiteral("10.1.0.9")), when);
+    text += table.searchEnded(when.addSecs(1));
+    QCOMPARE(text.split(QLatin1Char('\n')),
+             QStringList({QStringLiteral("TIME      EVENT  SERIAL      IP               MAC      "
+                                         "          INTERFACE"),
+                          QStringLiteral("10:42:13  found  AB12345678  10.1.0.2         "
+                                         "aa:bb:cc:dd:ee:01  eth0"),
+                          QStringLiteral("10:42:13  found  \\x1b[2J12345  10.1.0.2         "
+                                         "aa:bb:cc:dd:ee:01  eth0"),
+                          QStringLiteral("10:42:13  moved  AB12345678  10.1.0.9         "
+                                         "aa:bb:cc:dd:ee:01  eth0  (was 10.1.0.2)"),
+                          QStringLiteral("10:42:14  lost   \\x1b[2J12345  10.1.0.2         "
+                                         "aa:bb:cc:dd:ee:01  eth0"),
+                          QString()}));
+    QCOMPARE(table.summary(), QStringLiteral("watch ended after 2 searches: 1 answering, 1 not "
+                                             "answering (\\x1b[2J12345)"));
+
+    WatchPrinter lines(OutputFormat::JsonLines, 2);
+    QVERIFY(lines.begin().isEmpty());
+    lines.answered(record(QStringLiteral("AB12345678")), when);
+    text = lines.answered(record(QStringLiteral("AB12345678"), QStringLiteral("10.1.0.9")), when);
+    QVERIFY(text.isEmpty());
+    lines.searchEnded(when);
+    text = lines.answered(record(QStringLiteral("AB12345678"), QStringLiteral("10.1.0.9")), when);
+    QVERIFY(text.endsWith(QLatin1Char('\n')));
+    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    QCOMPARE(object.value(QStringLiteral("event")).toString(), QStringLiteral("moved"));
+    QCOMPARE(object.value(QStringLiteral("time")).toString(),
+             QStringLiteral("2026-05-04T10:42:13+02:00"));
+    QCOMPARE(object.value(QStringLiteral("ip")).toString(), QStringLiteral("10.1.0.9"));
+    QCOMPARE(object.value(QStringLiteral("previous_ip")).toString(), QStringLiteral("10.1.0.2"));
+    QCOMPARE(object.value(QStringLiteral("network")).toString(), QStringLiteral("10.1.0.1/24"));
 }
 
 // Ctrl+C in the terminal: on Linux a signal, on Windows a console event on a thread of its own.
