@@ -4,6 +4,7 @@
 #include "discoverylog.h"
 #include "firewallcheck.h"
 #include "searchstatus.h"
+#include "searchverdict.h"
 
 #include <QTimer>
 
@@ -117,7 +118,29 @@ QString SearchRun::emptyListMessage() const
 
 int SearchRun::exitStatus() const
 {
+    if (rangeNotSearched)
+        return rangeUnsentStatus;
     return printedSerials.isEmpty() ? 1 : 0;
+}
+
+void SearchRun::tellAboutRanges()
+{
+    const SearchVerdict verdict(search->report());
+    if (verdict.unsentRangeCount() > 0)
+        rangeNotSearched = true;
+    // With nothing listed, the message at the end names the ranges among the other causes.
+    if (printedSerials.isEmpty())
+        return;
+    const QStringList lines = verdict.rangeLines(true);
+    // A repeated search says it again only when something changed.
+    if (lines == lastRangeLines)
+        return;
+    lastRangeLines = lines;
+    QString text;
+    for (const QString &line : lines)
+        text += QStringLiteral("ostrel-scout-cli: ") + line + QLatin1Char('\n');
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
 }
 
 void SearchRun::deviceFound()
@@ -148,6 +171,9 @@ void SearchRun::searchAgain()
 void SearchRun::searchFinished()
 {
     write(writer.searchEnded());
+    // An interrupted search says nothing of the ranges it did not finish.
+    if (!finished)
+        tellAboutRanges();
     if (options.repeatSeconds == 0) {
         finish();
     } else if (againWhenFinished && !finished) {

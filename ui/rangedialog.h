@@ -13,14 +13,22 @@ class RangeDialog : public QDialog
     Q_OBJECT
 
 public:
-    // text: the ranges searched now, shown for editing.
-    explicit RangeDialog(const QString &text, QWidget *parent = nullptr);
+    // text: the ranges searched now, shown for editing; rate: requests per second.
+    RangeDialog(const QString &text, int rate, QWidget *parent = nullptr);
 
     // The ranges to search, empty after Clear; valid once the dialog was accepted.
     QString rangesText() const;
 
+    // How long asking addresses takes at rate requests a second, when that is long enough to
+    // be worth saying (a few seconds); empty otherwise.
+    static QString estimate(quint64 addresses, int rate);
+    // text with a break allowed inside words too long for a line of the dialog.
+    static QString breakable(const QString &text);
+
 private:
     void check();
+
+    const int rate;
 
     QLineEdit *field = nullptr;
     QLabel *message = nullptr;
