@@ -71,6 +71,7 @@ void DeviceSearch::start()
     // Answers still queued came after the last window closed; they belong to no search.
     discardQueued();
     rangeAnswers.clear();
+    rangeCounted.clear();
     searchReport = SearchReport();
     searchReport.broadcast = broadcast;
     lateSerials.clear();
@@ -356,16 +357,15 @@ bool DeviceSearch::readQueued(int perSocket)
         if (knownSerials.size() == known) {
             qCDebug(lcDiscovery, "repeated answer of %s from %s",
                     qPrintable(terminalText(record.serialNumber)), qPrintable(record.ipAddress));
-            heardTwice(record.serialNumber);
+            if (!searchRanges.isEmpty())
+                heardTwice(record);
             continue;
         }
         if (!record.range.isEmpty()) {
-            const int range = rangeReportIndex.value(record.range, -1);
-            if (range >= 0 && range < searchReport.ranges.size())
-                ++searchReport.ranges[range].found;
+            countInRange(record);
+            if (broadcast)
+                rangeAnswers.insert(record.serialNumber, int(devices.size()));
         }
-        if (!record.range.isEmpty() && broadcast)
-            rangeAnswers.insert(record.serialNumber, int(devices.size()));
         devices.append(std::move(record));
         emit deviceFound();
         // A listener may have closed the window or started another search meanwhile: the
@@ -422,13 +422,27 @@ bool DeviceSearch::answeredRange(int rangeIndex, quint32 senderIp, const Endpoin
            report.localAddresses.contains(endpoint.local.address);
 }
 
-void DeviceSearch::heardTwice(const QString &serialNumber)
+void DeviceSearch::countInRange(const DeviceRecord &record)
 {
+    const int range = rangeReportIndex.value(record.range, -1);
+    if (range < 0 || range >= searchReport.ranges.size())
+        return;
+    const int before = rangeCounted.size();
+    rangeCounted.insert(record.serialNumber);
+    if (rangeCounted.size() != before)
+        ++searchReport.ranges[range].found;
+}
+
+void DeviceSearch::heardTwice(const DeviceRecord &record)
+{
+    // Listed from the broadcast's answer, the device answered its range's request too.
+    if (!record.range.isEmpty())
+        countInRange(record);
     // A device asked through a range that answers twice heard the broadcast too: it answered
     // on this computer's network, and belongs to it, wrong address and all.
     if (rangeAnswers.isEmpty())
         return;
-    const auto found = rangeAnswers.constFind(serialNumber);
+    const auto found = rangeAnswers.constFind(record.serialNumber);
     if (found == rangeAnswers.constEnd())
         return;
     const int index = found.value();

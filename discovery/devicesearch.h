@@ -97,7 +97,10 @@ private:
     void take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp);
     // Whether an answer from senderIp, in range rangeIndex, came from a request to the range.
     bool answeredRange(int rangeIndex, quint32 senderIp, const Endpoint &endpoint) const;
-    void heardTwice(const QString &serialNumber);
+    // Counts the device of record as found by its range, once.
+    void countInRange(const DeviceRecord &record);
+    // A listed device answered again.
+    void heardTwice(const DeviceRecord &record);
     void countUnreadable(quint32 senderIp, int size);
     void countLate(const DeviceRecord &record);
     void discardQueued();
@@ -124,6 +127,8 @@ private:
     // Devices listed as found through a range while the broadcast went out too, by serial
     // number: the index of their record.
     QHash<QString, int> rangeAnswers;
+    // Devices counted as found by a range, by serial number.
+    QSet<QString> rangeCounted;
     SearchReport searchReport;
     // Devices counted as late in this search, so that one answering twice counts once.
     QSet<QString> lateSerials;
