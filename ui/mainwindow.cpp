@@ -492,7 +492,8 @@ QString MainWindow::statusWithLink(const QString &line, const QString &link)
 void MainWindow::searchOtherNetworks()
 {
     auto *dialog = new RangeDialog(rangesText, RangeSender::defaultRate, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Gone when done, also after Cancel (which only hides a dialog in Qt 5).
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         rangesText = dialog->rangesText();
         QString error;
