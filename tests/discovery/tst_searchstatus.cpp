@@ -279,25 +279,6 @@ void TestSearchStatus::texts_data()
             << parts({"10.50.0.0/24: no route to it from this computer", "!ufw", "!cable"})
             << parts(
                    {"10.50.0.0/24: brak trasy do tego zakresu z tego komputera", "!ufw", "!kabel"});
-    Report unbound = rangesOnly;
-    unbound.ranges[0].sendErrors.clear();
-    unbound.ranges[0].unbound = 254;
-    unbound.ranges[0].unboundLocalAddresses = {QHostAddress(QStringLiteral("10.0.9.1"))};
-    QTest::newRow("ranges only, reached where the search cannot listen")
-        << false << 0 << unbound << false << "The search could not be sent"
-        << "Nie udało się wysłać zapytania"
-        << parts({"10.50.0.0/24: reached from 10.0.9.1, where the search could not listen"})
-        << parts({"10.50.0.0/24: osiągany z 10.0.9.1"});
-    // The broadcast went out, so a range that sent nothing does not stop the search, but is
-    // named.
-    Report withBroadcast = rangesOnly;
-    withBroadcast.broadcast = true;
-    withBroadcast.requestsSent = 2;
-    QTest::newRow("range not sent beside the broadcast")
-        << false << 2 << withBroadcast << false << "2 devices found"
-        << "Znaleziono 2 urządzenia" << parts({"10.50.0.0/24: no route to it"})
-        << parts({"10.50.0.0/24: brak trasy"});
-
     // 65 536 single addresses: five of each kind named, the rest counted.
     Report many = rangesOnly;
     many.ranges.clear();
