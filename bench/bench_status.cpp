@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     std::printf("Search status with %u ranges (Qt %s), %s\n", rangeCount, qVersion(),
                 processorModel().constData());
-    std::printf("%-34s %12s %12s\n", "case", "best (us)", "tooltip (B)");
+    std::printf("%-34s %12s %12s\n", "case", "best (us)", "text (B)");
     struct Case
     {
         const char *name;
