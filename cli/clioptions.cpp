@@ -327,11 +327,15 @@ In the table, in the -v lines and in CSV written to a terminal, control characte
 interface names, ranges as typed and the system's error texts too.
 
 When no device is listed, one line on standard error names the causes seen on this machine
-(port in use, no network, requests not sent, unreadable answers, an active firewall).
+(port in use, no network, requests not sent, unreadable answers, an active firewall). When
+devices are listed, standard error still names each range of --address to which nothing
+could be sent, with requests not sent, or where no device answered (five of each kind).
 
 Exit status: 0 when at least one device was listed (with --expect: when every expected
 device answered), 1 when none answered (or an expected one did not), 2 for a usage error (a
 list of --expect that cannot be read included), 3 when no socket could be opened on port
-44444 (the output is then an empty one of its format: for JSON "[]").
+44444 (the output is then an empty one of its format: for JSON "[]"), 4 when not one request
+could be sent to a range of --address (standard error names it; devices found otherwise are
+still listed).
 )");
 }

@@ -4,6 +4,7 @@
 #include "discoverylog.h"
 #include "firewallcheck.h"
 #include "searchstatus.h"
+#include "searchverdict.h"
 #include "terminaltext.h"
 #include "watchprinter.h"
 
@@ -147,6 +148,8 @@ QString SearchRun::emptyListMessage() const
 
 int SearchRun::exitStatus() const
 {
+    if (rangeNotSearched)
+        return rangeUnsentStatus;
     if (!expected.isEmpty())
         return expected.allAnswered() ? 0 : 1;
     return printedSerials.isEmpty() ? 1 : 0;
@@ -169,6 +172,26 @@ void SearchRun::writeMissing()
     const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: expected, not answering: ") +
                               terminalText(names.join(QLatin1String(", "))) + QLatin1Char('\n'))
                                  .toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
+}
+
+void SearchRun::tellAboutRanges()
+{
+    const SearchVerdict verdict(search->report());
+    if (verdict.unsentRangeCount() > 0)
+        rangeNotSearched = true;
+    // With nothing listed, the message at the end names the ranges among the other causes.
+    if (printedSerials.isEmpty())
+        return;
+    const QStringList lines = verdict.rangeLines(true);
+    // A repeated search says it again only when something changed.
+    if (lines == lastRangeLines)
+        return;
+    lastRangeLines = lines;
+    QString text;
+    for (const QString &line : lines)
+        text += QStringLiteral("ostrel-scout-cli: ") + terminalText(line) + QLatin1Char('\n');
+    const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
 }
 
@@ -218,6 +241,9 @@ void SearchRun::searchFinished()
     if (watch && !finished)
         write(watch->searchEnded(QDateTime::currentDateTime()));
     write(writer.searchEnded());
+    // An interrupted search says nothing of the ranges it did not finish.
+    if (!finished)
+        tellAboutRanges();
     if (options.repeatSeconds == 0) {
         finish();
     } else if (againWhenFinished && !finished) {

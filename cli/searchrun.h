@@ -8,6 +8,7 @@
 #include <memory>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 
 class DeviceSearch;
 class QTimer;
@@ -33,9 +34,10 @@ public:
     bool start(QString *error);
     // Ends the run at once (Ctrl+C): closes the output and emits done().
     void interrupt();
-    // 0 when a device was listed (with expected devices: when all of them answered), 1 when
-    // none.
+    // 4 when not one request went out to a range, else 0 when a device was listed (with
+    // expected devices: when all of them answered), 1 when none.
     int exitStatus() const;
+    static constexpr int rangeUnsentStatus = 4;
 
 signals:
     void done();
@@ -48,6 +50,9 @@ private:
     void searchAgain();
     void searchFinished();
     void finish();
+    // Names on err the ranges to which nothing could be sent or where nobody answered, when
+    // devices were listed (otherwise the message at the end does).
+    void tellAboutRanges();
     // Why the list is empty, in one line: the cause the window's status line names, and its
     // details.
     QString emptyListMessage() const;
@@ -63,5 +68,7 @@ private:
     QSet<QString> printedSerials;
     std::unique_ptr<WatchPrinter> watch;
     DeviceListCheck expected;
+    QStringList lastRangeLines;
+    bool rangeNotSearched = false;
     bool finished = false;
 };

@@ -70,7 +70,10 @@ void DeviceSearch::start()
     releaseGradually(knownSerials, this);
     // Answers still queued came after the last window closed; they belong to no search.
     discardQueued();
+    rangeAnswers.clear();
+    rangeCounted.clear();
     searchReport = SearchReport();
+    searchReport.broadcast = broadcast;
     lateSerials.clear();
     lastUnreadable = -1;
     updateSockets();
@@ -112,6 +115,22 @@ void DeviceSearch::start()
         return RangeSender::Source();
     };
     rangeSender->start(searchRanges, sourceFor, &searchReport.ranges);
+}
+
+void DeviceSearch::stopSending()
+{
+    if (!rangeSender->isSending())
+        return;
+    rangeSender->stop();
+    searchReport.rangesStopped = true;
+    qCInfo(lcDiscovery, "sending to the ranges stopped");
+    emit reportChanged();
+    rangesSent();
+}
+
+bool DeviceSearch::isSendingRanges() const
+{
+    return rangeSender->isSending();
 }
 
 void DeviceSearch::rangesSent()
@@ -341,12 +360,14 @@ bool DeviceSearch::readQueued(int perSocket, QDeadlineTimer deadline)
             qCDebug(lcDiscovery, "repeated answer of %s from %s",
                     qUtf8Printable(terminalText(record.serialNumber)),
                     qUtf8Printable(record.ipAddress));
+            if (!searchRanges.isEmpty())
+                heardTwice(record);
             continue;
         }
         if (!record.range.isEmpty()) {
-            const int range = rangeReportIndex.value(record.range, -1);
-            if (range >= 0 && range < searchReport.ranges.size())
-                ++searchReport.ranges[range].found;
+            countInRange(record);
+            if (broadcast)
+                rangeAnswers.insert(record.serialNumber, int(devices.size()));
         }
         devices.append(std::move(record));
         emit deviceFound();
@@ -384,10 +405,53 @@ void DeviceSearch::take(const Endpoint &endpoint, const char *bytes, int size, q
     record.localAddress = endpoint.local.address;
     record.prefixLength = endpoint.local.prefixLength;
     if (!searchRanges.isEmpty()) {
-        if (const AddressRange *range = rangeOf(searchRanges, senderIp))
+        const AddressRange *range = rangeOf(searchRanges, senderIp);
+        if (range && answeredRange(int(range - searchRanges.constData()), senderIp, endpoint))
             record.range = range->text;
     }
     batch.push_back(std::move(record));
+}
+
+bool DeviceSearch::answeredRange(int rangeIndex, quint32 senderIp, const Endpoint &endpoint) const
+{
+    if (!broadcast)
+        return true;
+    // Answered the broadcast, unless the range's request to this address had gone out from
+    // the address the answer came in on before the answer was read.
+    if (rangeIndex >= searchReport.ranges.size())
+        return false;
+    const SearchReport::RangeReport &report = searchReport.ranges.at(rangeIndex);
+    return report.done > senderIp - searchRanges.at(rangeIndex).first &&
+           report.localAddresses.contains(endpoint.local.address);
+}
+
+void DeviceSearch::countInRange(const DeviceRecord &record)
+{
+    const int range = rangeReportIndex.value(record.range, -1);
+    if (range < 0 || range >= searchReport.ranges.size())
+        return;
+    const int before = rangeCounted.size();
+    rangeCounted.insert(record.serialNumber);
+    if (rangeCounted.size() != before)
+        ++searchReport.ranges[range].found;
+}
+
+void DeviceSearch::heardTwice(const DeviceRecord &record)
+{
+    // Listed from the broadcast's answer, the device answered its range's request too.
+    if (!record.range.isEmpty())
+        countInRange(record);
+    // A device asked through a range that answers twice heard the broadcast too: it answered
+    // on this computer's network, and belongs to it, wrong address and all.
+    if (rangeAnswers.isEmpty())
+        return;
+    const auto found = rangeAnswers.constFind(record.serialNumber);
+    if (found == rangeAnswers.constEnd())
+        return;
+    const int index = found.value();
+    rangeAnswers.erase(found);
+    devices[index].range.clear();
+    emit deviceChanged(index);
 }
 
 void DeviceSearch::countUnreadable(quint32 senderIp, int size)

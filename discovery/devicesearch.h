@@ -50,6 +50,9 @@ public:
     void setRate(int perSecond);
     // Whether searches broadcast the request; they do unless set otherwise.
     void setBroadcast(bool on);
+    // Sends no more requests to the ranges; the receive window counts from the last one sent.
+    void stopSending();
+    bool isSendingRanges() const;
     // Closes the receive window now; answers that come later are only counted (report()).
     void stop();
     bool isReceiving() const;
@@ -67,6 +70,9 @@ public:
 signals:
     // One record has been appended to the list.
     void deviceFound();
+    // The listed device index turned out to have answered the broadcast, not only a range:
+    // its record no longer names a range.
+    void deviceChanged(int index);
     // The receive window has closed.
     void finished();
     // The report changed after the receive window closed (late answers came), or while
@@ -92,6 +98,12 @@ private:
     bool readQueued(int perSocket,
                     QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
     void take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp);
+    // Whether an answer from senderIp, in range rangeIndex, came from a request to the range.
+    bool answeredRange(int rangeIndex, quint32 senderIp, const Endpoint &endpoint) const;
+    // Counts the device of record as found by its range, once.
+    void countInRange(const DeviceRecord &record);
+    // A listed device answered again.
+    void heardTwice(const DeviceRecord &record);
     void countUnreadable(quint32 senderIp, int size);
     void countLate(const DeviceRecord &record);
     void discardQueued();
@@ -115,6 +127,11 @@ private:
     QByteArray datagramView;
     // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
     QSet<QString> knownSerials;
+    // Devices listed as found through a range while the broadcast went out too, by serial
+    // number: the index of their record.
+    QHash<QString, int> rangeAnswers;
+    // Devices counted as found by a range, by serial number.
+    QSet<QString> rangeCounted;
     SearchReport searchReport;
     // Devices counted as late in this search, so that one answering twice counts once.
     QSet<QString> lateSerials;

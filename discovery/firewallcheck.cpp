@@ -1,5 +1,7 @@
 #include "firewallcheck.h"
 
+#include "searchverdict.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -52,7 +54,7 @@ FirewallState activeFirewall(const QString &root)
 
 bool firewallCouldExplain(const SearchReport &report, int deviceCount)
 {
-    return deviceCount == 0 && !report.nothingSent() && !report.noNetwork() &&
+    return deviceCount == 0 && !SearchVerdict(report).nothingSent() && !report.noNetwork() &&
            report.unreadableCount() == 0 && report.lateDevices == 0;
 }
 

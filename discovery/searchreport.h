@@ -71,7 +71,8 @@ struct SearchReport
     int networkAddressCount = 0;
     // Addresses whose socket could not bind port 44444.
     QList<AddressError> bindErrors;
-    // Requests sent, and those that could not be.
+    // Whether the request was broadcast; requests sent, and those that could not be.
+    bool broadcast = true;
     int requestsSent = 0;
     QList<AddressError> sendErrors;
     // Invalid datagrams during the receive window, by sender, in order of arrival.
@@ -81,6 +82,8 @@ struct SearchReport
     int lateDevices = 0;
     // The address ranges searched besides the broadcast, in address order.
     QList<RangeReport> ranges;
+    // The sending to the ranges was stopped before their end.
+    bool rangesStopped = false;
 
     // No address could be bound, so nothing was sent.
     bool noAddressBound() const { return addressCount > 0 && bindErrors.size() >= addressCount; }
@@ -96,10 +99,6 @@ struct SearchReport
     }
     // No IPv4 address at all, or only loopback.
     bool noNetwork() const { return networkAddressCount == 0; }
-    // Requests were due and every one of them failed.
-    bool everySendFailed() const { return requestsSent == 0 && !sendErrors.isEmpty(); }
-    // No request went out: no address, none bound, or every send failed.
-    bool nothingSent() const { return addressCount == 0 || noAddressBound() || everySendFailed(); }
     int unreadableCount() const
     {
         int count = unreadableOtherCount;

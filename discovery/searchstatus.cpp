@@ -1,6 +1,8 @@
 #include "searchstatus.h"
 
+#include "addressranges.h"
 #include "firewallcheck.h"
+#include "searchverdict.h"
 
 #include <QStringList>
 
@@ -32,7 +34,8 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
     }
 
     // Nothing to wait for when nothing went out: the cause shows at once.
-    const bool nothingSent = report.nothingSent();
+    const SearchVerdict verdict(report);
+    const bool nothingSent = verdict.nothingSent();
     const bool ended = !searching || nothingSent;
     const bool noNetwork = ended && found == 0 && report.noNetwork();
     if (noNetwork)
@@ -55,7 +58,7 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
                     "44444). To let them in, run as administrator: %2")
                      .arg(firewall.name, firewall.allowCommand);
 
-    notes << rangeLines(report, ended);
+    notes << verdict.rangeLines(ended);
 
     if (report.lateDevices > 0)
         notes << (report.lateDevices == 1
@@ -68,13 +71,21 @@ SearchStatus::SearchStatus(bool searching, int found, const SearchReport &report
     } else if (noNetwork) {
         lineText = tr("No network connection");
         lineSaysNoNetwork = true;
-    } else if (report.noAddressBound() || report.everySendFailed()) {
+    } else if (report.noAddressBound() || nothingSent) {
         lineText = tr("The search could not be sent");
-    } else if (searching && sendingRange(report)) {
-        const SearchReport::RangeReport &range = *sendingRange(report);
-        lineText =
-            tr("Searching %1: %2 of %3")
-                .arg(range.range, QString::number(range.done), QString::number(range.addressCount));
+    } else if (searching && verdict.sendingRange()) {
+        // Phrases that keep together when the line wraps, split only between them.
+        const SearchReport::RangeReport &range = *verdict.sendingRange();
+        QStringList phrases{
+            tr("Searching %1:").arg(range.range),
+            tr("%1 of %2").arg(groupedNumber(range.done), groupedNumber(range.addressCount))};
+        if (found > 0) {
+            phrases.last() += QLatin1Char(';');
+            phrases << tr("devices found: %1").arg(groupedNumber(quint64(found)));
+        }
+        for (QString &phrase : phrases)
+            phrase.replace(QLatin1Char(' '), QChar(QChar::Nbsp));
+        lineText = phrases.join(QLatin1Char(' '));
     } else if (searching) {
         if (found == 0)
             lineText = tr("Searching...");
@@ -156,44 +167,5 @@ QStringList SearchStatus::unreadableLines(const SearchReport &report)
     if (unnamed > 0)
         lines << (unnamed == 1 ? tr("and 1 more from another sender")
                                : tr("and %n more from other senders", nullptr, unnamed));
-    return lines;
-}
-
-const SearchReport::RangeReport *SearchStatus::sendingRange(const SearchReport &report)
-{
-    for (const SearchReport::RangeReport &range : report.ranges) {
-        if (!range.finished())
-            return &range;
-    }
-    return nullptr;
-}
-
-QStringList SearchStatus::rangeLines(const SearchReport &report, bool ended)
-{
-    QStringList lines;
-    for (const SearchReport::RangeReport &range : report.ranges) {
-        for (const SearchReport::RangeReport::SendError &error : range.sendErrors) {
-            lines << (error.count == 1
-                          ? tr("%1: 1 request not sent (to %2): %3")
-                                .arg(range.range, error.first.toString(), error.error)
-                          : tr("%1: %n requests not sent (first to %2): %3", nullptr,
-                               int(error.count))
-                                .arg(range.range, error.first.toString(), error.error));
-        }
-        for (const QHostAddress &local : range.unboundLocalAddresses)
-            lines << tr("%1: some addresses are reached from %2, where the search could not "
-                        "listen for answers, so nothing was sent to them")
-                         .arg(range.range, local.toString());
-        if (ended && range.finished() && range.found == 0 && range.sent > 0) {
-            QStringList from;
-            for (const QHostAddress &local : range.localAddresses)
-                from << local.toString();
-            lines << (range.sent == 1 ? tr("%1: no device answered (1 request from %2)")
-                                            .arg(range.range, from.join(QLatin1String(", ")))
-                                      : tr("%1: no device answered (%n requests from %2)", nullptr,
-                                           int(range.sent))
-                                            .arg(range.range, from.join(QLatin1String(", "))));
-        }
-    }
     return lines;
 }

@@ -28,10 +28,6 @@ public:
 private:
     static QStringList addressLines(const QList<SearchReport::AddressError> &errors);
     static QStringList unreadableLines(const SearchReport &report);
-    // The range requests still go out to, or nullptr.
-    static const SearchReport::RangeReport *sendingRange(const SearchReport &report);
-    // Ranges that found nothing (once the search ended), and their failed requests.
-    static QStringList rangeLines(const SearchReport &report, bool ended);
 
     QString lineText;
     QStringList causeLines;

@@ -7,6 +7,7 @@ UDPBroadcaster::UDPBroadcaster()
     , search(new DeviceSearch({}, this))
 {
     connect(search, &DeviceSearch::deviceFound, this, &UDPBroadcaster::deviceFound);
+    connect(search, &DeviceSearch::deviceChanged, this, &UDPBroadcaster::deviceChanged);
     connect(search, &DeviceSearch::finished, this, &UDPBroadcaster::searchFinished);
     connect(search, &DeviceSearch::reportChanged, this, &UDPBroadcaster::reportChanged);
 }
@@ -21,6 +22,16 @@ void UDPBroadcaster::sendBroadcast()
 void UDPBroadcaster::setRanges(const QVector<AddressRange> &ranges)
 {
     search->setRanges(ranges);
+}
+
+void UDPBroadcaster::stopSending()
+{
+    search->stopSending();
+}
+
+bool UDPBroadcaster::isSendingRanges() const
+{
+    return search->isSendingRanges();
 }
 
 int UDPBroadcaster::deviceCount() const

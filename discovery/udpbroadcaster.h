@@ -24,6 +24,10 @@ public:
     void sendBroadcast();
     // Address ranges every later search also sends the request to, one address at a time.
     void setRanges(const QVector<AddressRange> &ranges);
+    // Sends no more requests to the ranges, which the next search asks again from the start.
+    void stopSending();
+    // True while requests go out to the ranges.
+    bool isSendingRanges() const;
     int deviceCount() const;
     // Leaves the strings unchanged when index is not that of a listed device.
     void getDevice(QString &serialNumber, QString &ipAddress, QString &macAddress, int index);
@@ -37,9 +41,11 @@ public:
 signals:
     // One record has been appended to the list.
     void deviceFound();
+    // The record index no longer names a range: the device answered the broadcast too.
+    void deviceChanged(int index);
     // The receive window has closed.
     void searchFinished();
-    // The report changed after the receive window closed (late answers).
+    // The report changed: requests went out to the ranges, or late answers came.
     void reportChanged();
 
 private:

@@ -276,6 +276,14 @@ Czy chcesz go zastąpić?</translation>
         <source>Search other networks…</source>
         <translation>Przeszukaj inne sieci…</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <translation>Zatrzymaj</translation>
+    </message>
+    <message>
+        <source>Stops asking the addresses of other networks; the devices found stay listed, and Refresh asks them all again.</source>
+        <translation>Przestaje odpytywać adresy innych sieci; znalezione urządzenia zostają na liście, a Odśwież odpyta wszystkie od nowa.</translation>
+    </message>
 </context>
 <context>
     <name>RangeDialog</name>
@@ -310,6 +318,14 @@ Czy chcesz go zastąpić?</translation>
     <message>
         <source>Search only this computer&apos;s own networks again</source>
         <translation>Znów przeszukuj tylko sieci tego komputera</translation>
+    </message>
+    <message>
+        <source>Asking %1 addresses takes about %2 seconds at %3 requests a second.</source>
+        <translation>Adresów do odpytania: %1; potrwa to około %2 s przy %3 zapytań na sekundę.</translation>
+    </message>
+    <message>
+        <source>Asking %1 addresses takes about %2 minutes at %3 requests a second.</source>
+        <translation>Adresów do odpytania: %1; potrwa to około %2 min przy %3 zapytań na sekundę.</translation>
     </message>
 </context>
 <context>
@@ -459,19 +475,82 @@ Czy chcesz go zastąpić?</translation>
         </translation>
     </message>
     <message>
-        <source>Searching %1: %2 of %3</source>
-        <translation>Szukanie w %1: %2 z %3</translation>
+        <source>Searching %1:</source>
+        <translation>Szukanie w %1:</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 z %2</translation>
+    </message>
+    <message>
+        <source>devices found: %1</source>
+        <translation>znalezione urządzenia: %1</translation>
+    </message>
+</context>
+<context>
+    <name>SearchVerdict</name>
+    <message>
+        <source>and 1 more range to which nothing could be sent</source>
+        <translation>i jeszcze 1 zakres, do którego nic nie udało się wysłać</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %1 more ranges to which nothing could be sent</source>
+        <translation>
+            <numerusform>i jeszcze %1 zakres, do którego nic nie udało się wysłać</numerusform>
+            <numerusform>i jeszcze %1 zakresy, do których nic nie udało się wysłać</numerusform>
+            <numerusform>i jeszcze %1 zakresów, do których nic nie udało się wysłać</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>and 1 more range with requests not sent</source>
+        <translation>i jeszcze 1 zakres z niewysłanymi zapytaniami</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %1 more ranges with requests not sent</source>
+        <translation>
+            <numerusform>i jeszcze %1 zakres z niewysłanymi zapytaniami</numerusform>
+            <numerusform>i jeszcze %1 zakresy z niewysłanymi zapytaniami</numerusform>
+            <numerusform>i jeszcze %1 zakresów z niewysłanymi zapytaniami</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The search of the ranges was stopped after %1 of %2 addresses.</source>
+        <translation>Odpytywanie zakresów zatrzymano po %1 z %2 adresów.</translation>
+    </message>
+    <message>
+        <source>and 1 more range where no device answered</source>
+        <translation>i jeszcze 1 zakres, w którym żadne urządzenie nie odpowiedziało</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %1 more ranges where no device answered</source>
+        <translation>
+            <numerusform>i jeszcze %1 zakres, w którym żadne urządzenie nie odpowiedziało</numerusform>
+            <numerusform>i jeszcze %1 zakresy, w których żadne urządzenie nie odpowiedziało</numerusform>
+            <numerusform>i jeszcze %1 zakresów, w których żadne urządzenie nie odpowiedziało</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1: no route to it from this computer</source>
+        <translation>%1: brak trasy do tego zakresu z tego komputera</translation>
+    </message>
+    <message>
+        <source>%1: nothing could be sent to it: %2</source>
+        <translation>%1: nie udało się nic tam wysłać: %2</translation>
+    </message>
+    <message>
+        <source>%1: reached from %2, where the search could not listen for answers, so nothing was sent to it</source>
+        <translation>%1: osiągany z %2, gdzie wyszukiwanie nie mogło nasłuchiwać odpowiedzi, więc nic tam nie wysłano</translation>
     </message>
     <message>
         <source>%1: 1 request not sent (to %2): %3</source>
         <translation>%1: 1 zapytanie niewysłane (do %2): %3</translation>
     </message>
     <message numerus="yes">
-        <source>%1: %n requests not sent (first to %2): %3</source>
+        <source>%1: %2 requests not sent (first to %3): %4</source>
         <translation>
-            <numerusform>%1: %n zapytanie niewysłane (pierwsze do %2): %3</numerusform>
-            <numerusform>%1: %n zapytania niewysłane (pierwsze do %2): %3</numerusform>
-            <numerusform>%1: %n zapytań niewysłanych (pierwsze do %2): %3</numerusform>
+            <numerusform>%1: %2 zapytanie niewysłane (pierwsze do %3): %4</numerusform>
+            <numerusform>%1: %2 zapytania niewysłane (pierwsze do %3): %4</numerusform>
+            <numerusform>%1: %2 zapytań niewysłanych (pierwsze do %3): %4</numerusform>
         </translation>
     </message>
     <message>
@@ -483,11 +562,11 @@ Czy chcesz go zastąpić?</translation>
         <translation>%1: żadne urządzenie nie odpowiedziało (1 zapytanie z %2)</translation>
     </message>
     <message numerus="yes">
-        <source>%1: no device answered (%n requests from %2)</source>
+        <source>%1: no device answered (%2 requests from %3)</source>
         <translation>
-            <numerusform>%1: żadne urządzenie nie odpowiedziało (%n zapytanie z %2)</numerusform>
-            <numerusform>%1: żadne urządzenie nie odpowiedziało (%n zapytania z %2)</numerusform>
-            <numerusform>%1: żadne urządzenie nie odpowiedziało (%n zapytań z %2)</numerusform>
+            <numerusform>%1: żadne urządzenie nie odpowiedziało (%2 zapytanie z %3)</numerusform>
+            <numerusform>%1: żadne urządzenie nie odpowiedziało (%2 zapytania z %3)</numerusform>
+            <numerusform>%1: żadne urządzenie nie odpowiedziało (%2 zapytań z %3)</numerusform>
         </translation>
     </message>
 </context>

@@ -8,6 +8,7 @@
 #include "mainwindowform.h"
 #include "networkcheck.h"
 #include "rangedialog.h"
+#include "rangesender.h"
 #include "releasegradually.h"
 #include "searchstatus.h"
 #include "tableactions.h"
@@ -174,7 +175,13 @@ void MainWindow::createButtons()
     // would be the default.
     refreshButton->setAutoDefault(true);
     refreshButton->setAccessibleDescription(tr("Searches the network for devices again."));
-    connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshSlot);
+    // While requests go out to other networks the button stops them instead.
+    connect(refreshButton, &QPushButton::clicked, this, [this] {
+        if (broadcaster->isSendingRanges())
+            broadcaster->stopSending();
+        else
+            refreshSlot();
+    });
 
     connectButton = new QPushButton(tr("Connect"), this);
     connectButton->setGeometry(638, 398, 100, 30);
@@ -211,6 +218,16 @@ void MainWindow::startDiscovery()
         updateStatus();
     });
     connect(broadcaster.get(), &UDPBroadcaster::reportChanged, this, &MainWindow::updateStatus);
+    connect(broadcaster.get(), &UDPBroadcaster::deviceChanged, this, [this](int index) {
+        // Rows not placed yet read the record as it is now.
+        if (index >= int(rows.size()))
+            return;
+        RowAddress &address = rowAddresses[index];
+        address.range.clear();
+        address.wrongNetwork = !isInNetwork(QHostAddress(rows[index].ipItem.text()),
+                                            address.localAddress, address.prefixLength);
+        markRow(index);
+    });
     broadcaster->sendBroadcast();
     updateStatus();
 }
@@ -330,6 +347,14 @@ void MainWindow::detachRows()
 
 void MainWindow::refreshSlot()
 {
+    // A sweep of other networks goes on: started again it would ask every address anew.
+    if (broadcaster->isSendingRanges())
+        return;
+    startSearch();
+}
+
+void MainWindow::startSearch()
+{
     detachRows();
     releaseGradually(rows, this);
     adjustTable();
@@ -435,26 +460,47 @@ void MainWindow::updateStatus()
         !searching && rows.empty() && !report.noNetwork() && !report.noAddressBound();
     if (offerRanges) {
         statusLabel->setTextFormat(Qt::RichText);
-        statusLabel->setText(status.line().toHtmlEscaped() +
-                             QLatin1String(" <a href=\"#ranges\">") +
-                             tr("Search other networks…").toHtmlEscaped() + QLatin1String("</a>"));
+        statusLabel->setText(statusWithLink(status.line(), tr("Search other networks…")));
     } else {
         statusLabel->setTextFormat(Qt::PlainText);
         statusLabel->setText(status.line());
     }
     // The line has room for a short hint only; the tooltip says it in full.
     statusLabel->setToolTip(status.toolTip());
+
+    const bool sweeping = broadcaster->isSendingRanges();
+    if (sweeping != (refreshButton->text() == tr("Stop"))) {
+        refreshButton->setText(sweeping ? tr("Stop") : tr("Refresh"));
+        refreshButton->setAccessibleDescription(
+            sweeping ? tr("Stops asking the addresses of other networks; the devices found stay "
+                          "listed, and Refresh asks them all again.")
+                     : tr("Searches the network for devices again."));
+    }
+}
+
+QString MainWindow::statusWithLink(const QString &line, const QString &link)
+{
+    // The link is a sentence of its own: the line ends as one first.
+    QString sentence = line;
+    static const QString endings = QStringLiteral(".?!…");
+    if (!sentence.isEmpty() && !endings.contains(sentence.back()))
+        sentence += QLatin1Char('.');
+    return sentence.toHtmlEscaped() + QLatin1String(" <a href=\"#ranges\">") +
+           link.toHtmlEscaped() + QLatin1String("</a>");
 }
 
 void MainWindow::searchOtherNetworks()
 {
-    auto *dialog = new RangeDialog(rangesText, localIPv4Addresses(), this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto *dialog =
+        new RangeDialog(rangesText, localIPv4Addresses(), RangeSender::defaultRate, this);
+    // Gone when done, also after Cancel (which only hides a dialog in Qt 5).
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         rangesText = dialog->rangesText();
         QString error;
         broadcaster->setRanges(parseAddressRanges(rangesText, &error));
-        refreshSlot();
+        // New ranges are asked from their start, also while others were being asked.
+        startSearch();
     });
     dialog->open();
 }

@@ -39,6 +39,9 @@ public:
                                   int prefixLength, const QString &deviceAddress, bool wrongNetwork,
                                   bool conflict, const QString &range = QString());
 
+    // The status line with the link to "Search other networks…" after it, as rich text.
+    static QString statusWithLink(const QString &line, const QString &link);
+
     // One table row. The table shows these items but never owns them: destroying a record
     // takes its items out of their cells.
     struct deviceInfo
@@ -75,6 +78,8 @@ private:
     void createLogo();
     void createStatusLine();
     void startDiscovery();
+    // Empties the list and searches again, also while requests still go out to the ranges.
+    void startSearch();
     void adjustTable();
     // Fits the MAC column from the event loop, after a pause since the last fit.
     void fitMacColumnSoon();

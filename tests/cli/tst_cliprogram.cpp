@@ -307,6 +307,7 @@ private slots:
     void timeoutIsTheReceiveWindow();
     void countStopsEarly();
     void interfaceSearchesOnlyThatLan();
+    void rangesNamedBesideListedDevices();
     void repeatPrintsLaterDeviceOnce();
     void interruptClosesJson();
     void systemErrorsInEnglishUnderPolish();
@@ -754,6 +755,59 @@ void TestCliProgram::interfaceSearchesOnlyThatLan()
     QCOMPARE(loopback.exitCode, 1);
     QCOMPARE(loopback.err,
              QByteArray("ostrel-scout-cli: the chosen interface lo has no network address\n"));
+}
+
+void TestCliProgram::rangesNamedBesideListedDevices()
+{
+    // Both LANs' devices answer the broadcast; a range with no route and a range where nobody
+    // answers are named on standard error all the same, whatever the order given, and the
+    // range that could not be searched sets the exit status.
+    ENTER_NEW_NAMESPACE(true);
+    NetLab lab;
+    ADD_LANS(lab, 2);
+    START_SIMULATOR(first, lab, 1, options({"--device", "FIRST00001"}));
+    START_SIMULATOR(second, lab, 2, options({"--device", "SECOND0001"}));
+    const QByteArray named = "ostrel-scout-cli: 10.50.0.0/30: no route to it from this computer\n"
+                             "ostrel-scout-cli: 10.0.1.200: no device answered (1 request from "
+                             "10.0.1.1)\n";
+    for (const QStringList &ranges : {options({"-a", "10.50.0.0/30", "-a", "10.0.1.200"}),
+                                      options({"-a", "10.0.1.200", "-a", "10.50.0.0/30"})}) {
+        const Outcome outcome =
+            run(ranges + options({"--timeout", "500", "--format", "jsonl", "--rate", "1000"}));
+        QVector<Printed> devices;
+        QVERIFY(parse(QStringLiteral("jsonl"), outcome.out, &devices));
+        QStringList serials = serialsOf(devices);
+        serials.sort();
+        QCOMPARE(serials, options({"FIRST00001", "SECOND0001"}));
+        QCOMPARE(outcome.err, named);
+        QCOMPARE(outcome.exitCode, 4);
+    }
+
+    // Only one LAN chosen: the other network's range is reached from an address without a
+    // socket, so nothing is sent to it, and the finder says so beside the device it listed.
+    const Outcome chosen = run(options(
+        {"--interface", "lan1h", "-a", "10.0.2.0/29", "--timeout", "500", "--format", "jsonl"}));
+    QVector<Printed> devices;
+    QVERIFY(parse(QStringLiteral("jsonl"), chosen.out, &devices));
+    QCOMPARE(serialsOf(devices), options({"FIRST00001"}));
+    QCOMPARE(chosen.err,
+             QByteArray("ostrel-scout-cli: 10.0.2.0/29: reached from 10.0.2.1, where the search "
+                        "could not listen for answers, so nothing was sent to it\n"));
+    QCOMPARE(chosen.exitCode, 4);
+
+    // Only ranges, and no route to any: the cause is the range, not the cable or a firewall.
+    const Outcome nothing =
+        run(options({"--no-broadcast", "-a", "10.50.0.0/30", "--timeout", "300"}));
+    QCOMPARE(nothing.err,
+             QByteArray("ostrel-scout-cli: The search could not be sent (10.50.0.0/30: "
+                        "no route to it from this computer)\n"));
+    QCOMPARE(nothing.exitCode, 4);
+    // A range holding a device that answered the broadcast first found it all the same:
+    // nothing to say, status 0.
+    const Outcome found =
+        run(options({"-a", "10.0.2.0/29", "--timeout", "300", "--format", "jsonl"}));
+    QCOMPARE(found.err, QByteArray());
+    QCOMPARE(found.exitCode, 0);
 }
 
 void TestCliProgram::repeatPrintsLaterDeviceOnce()

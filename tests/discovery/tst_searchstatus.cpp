@@ -1,5 +1,6 @@
 #include "searchstatus.h"
 
+#include <cerrno>
 #include <QTest>
 
 // The status line and its tooltip for each cause a search can see, in the language of the run.
@@ -40,6 +41,27 @@ Report::AddressError refused(const char *address)
 {
     return {QStringLiteral("eth1"), QHostAddress(QLatin1String(address)),
             QStringLiteral("Operation not permitted"), false};
+}
+
+// A line whose phrases must not break: '_' stands for a space that does not break.
+QString kept(const char *text)
+{
+    return QString::fromUtf8(text).replace(QLatin1Char('_'), QChar(QChar::Nbsp));
+}
+
+Report::RangeReport range(quint32 first, quint32 count, quint32 done, quint32 sent)
+{
+    Report::RangeReport report;
+    report.range =
+        QHostAddress(first).toString() + (count == 1 ? QString() : QStringLiteral("/24"));
+    report.addressCount = count;
+    report.done = done;
+    report.sent = sent;
+    if (sent > 0)
+        report.localAddresses = {QHostAddress(QStringLiteral("10.0.0.1"))};
+    if (done > sent)
+        report.sendErrors = {{qt_error_string(ENETUNREACH), done - sent, QHostAddress(first)}};
+    return report;
 }
 
 Report::UnreadableSender unreadable(const char *sender, int count, int size,
@@ -210,10 +232,25 @@ void TestSearchStatus::texts_data()
     single.addressCount = 1;
     ranges.ranges = {reached, single};
     QTest::newRow("range being sent")
-        << true << 0 << ranges << false << "Searching 10.2.0.0/24: 120 of 254"
-        << "Szukanie w 10.2.0.0/24: 120 z 254"
+        << true << 0 << ranges << false << kept("Searching_10.2.0.0/24: 120_of_254")
+        << kept("Szukanie_w_10.2.0.0/24: 120_z_254")
         << parts({"10.2.0.0/24: 3 requests not sent (first to 10.2.0.5): No route to host"})
         << parts({"10.2.0.0/24: 3 zapytania niewysłane (pierwsze do 10.2.0.5): No route to host"});
+    // The devices found so far; the phrases break only between them, numbers grouped.
+    Report sweep = network();
+    sweep.ranges = {range(0x0a020001, 65534, 12710, 12710)};
+    sweep.ranges[0].range = QStringLiteral("10.2.0.0/16");
+    QTest::newRow("large range being sent, devices found")
+        << true << 1234 << sweep << false
+        << kept("Searching_10.2.0.0/16: 12_710_of_65_534; devices_found:_1_234")
+        << kept("Szukanie_w_10.2.0.0/16: 12_710_z_65_534; znalezione_urządzenia:_1_234")
+        << QStringList() << QStringList();
+    sweep.rangesStopped = true;
+    QTest::newRow("large range stopped")
+        << true << 3 << sweep << false << "Searching... 3 devices found"
+        << "Szukanie... znaleziono 3 urządzenia"
+        << parts({"The search of the ranges was stopped after 12 710 of 65 534 addresses."})
+        << parts({"Odpytywanie zakresów zatrzymano po 12 710 z 65 534 adresów."});
     ranges.ranges[0].done = 254;
     ranges.ranges[0].sent = 251;
     ranges.ranges[1].done = 1;
@@ -227,6 +264,53 @@ void TestSearchStatus::texts_data()
                   "10.2.0.0/24: 3 requests not sent"})
         << parts({"10.2.0.0/24: żadne urządzenie nie odpowiedziało (251 zapytań z 10.0.0.1)",
                   "10.2.0.0/24: 3 zapytania niewysłane"});
+
+    // Only ranges, and not one request went out: the ranges are to blame, not the cable or a
+    // firewall, and at once.
+    Report rangesOnly = network();
+    rangesOnly.broadcast = false;
+    rangesOnly.requestsSent = 0;
+    rangesOnly.ranges = {range(0x0a320001, 254, 254, 0)};
+    rangesOnly.ranges[0].range = QStringLiteral("10.50.0.0/24");
+    for (const bool searching : {true, false})
+        QTest::newRow(searching ? "ranges only, no route, searching" : "ranges only, no route")
+            << searching << 0 << rangesOnly << true << "The search could not be sent"
+            << "Nie udało się wysłać zapytania"
+            << parts({"10.50.0.0/24: no route to it from this computer", "!ufw", "!cable"})
+            << parts(
+                   {"10.50.0.0/24: brak trasy do tego zakresu z tego komputera", "!ufw", "!kabel"});
+    // 65 536 single addresses: five of each kind named, the rest counted.
+    Report many = rangesOnly;
+    many.ranges.clear();
+    for (quint32 i = 0; i < 65536; ++i)
+        many.ranges << range(0x0a010000 + i, 1, 1, 0);
+    QTest::newRow("65 536 ranges, none sent")
+        << false << 0 << many << false << "The search could not be sent"
+        << "Nie udało się wysłać zapytania"
+        << parts({"10.1.0.4: no route to it from this computer\nand 65 531 more ranges to which "
+                  "nothing could be sent",
+                  "!10.1.0.5"})
+        << parts({"10.1.0.4: brak trasy do tego zakresu z tego komputera\ni jeszcze 65 531 "
+                  "zakresów, do których nic nie udało się wysłać",
+                  "!10.1.0.5"});
+    for (quint32 i = 0; i < 65536; ++i)
+        many.ranges[int(i)] = range(0x0a010000 + i, 1, 1, 1);
+    many.broadcast = true;
+    many.requestsSent = 2;
+    QTest::newRow("65 536 ranges, no device answered")
+        << false << 0 << many << false << "No devices: check cable, power, network"
+        << "Brak urządzeń: sprawdź kabel, prąd, sieć"
+        << parts({"10.1.0.4: no device answered (1 request from 10.0.0.1)\nand 65 531 more "
+                  "ranges where no device answered",
+                  "!10.1.0.5"})
+        << parts({"10.1.0.4: żadne urządzenie nie odpowiedziało (1 zapytanie z 10.0.0.1)\ni "
+                  "jeszcze 65 531 zakresów, w których żadne urządzenie nie odpowiedziało",
+                  "!10.1.0.5"});
+    many.ranges.last().done = 0;
+    many.ranges.last().sent = 0;
+    QTest::newRow("65 536 ranges, the last being sent")
+        << true << 0 << many << false << kept("Searching_10.1.255.255: 0_of_1")
+        << kept("Szukanie_w_10.1.255.255: 0_z_1") << QStringList() << QStringList();
 }
 
 void TestSearchStatus::texts()

@@ -3,6 +3,7 @@
 #include "devicecsv.h"
 #include "mainwindow.h"
 #include "networkcheck.h"
+#include "rangedialog.h"
 #include "searchstatus.h"
 
 #include <QDate>
@@ -49,6 +50,9 @@ private slots:
     void statusTexts_data();
     void statusTexts();
     void toolTips();
+    void statusLink();
+    void sweepEstimate_data();
+    void sweepEstimate();
 };
 
 void TestDeviceListLogic::csvField_data()
@@ -323,6 +327,46 @@ void TestDeviceListLogic::toolTips()
     QCOMPARE(MainWindow::addressToolTip(QString(), QHostAddress(), -1, QStringLiteral("10.1.0.7"),
                                         false, false),
              QString());
+}
+
+void TestDeviceListLogic::statusLink()
+{
+    // The link is a sentence of its own; a line that ends a sentence already gets no stop.
+    const QString link = QStringLiteral("Search other networks…");
+    const QString tail = QStringLiteral(" <a href=\"#ranges\">Search other networks…</a>");
+    QCOMPARE(
+        MainWindow::statusWithLink(QStringLiteral("No devices: check cable, power, network"), link),
+        QStringLiteral("No devices: check cable, power, network.") + tail);
+    QCOMPARE(MainWindow::statusWithLink(QStringLiteral("No devices: is a firewall <b>?"), link),
+             QStringLiteral("No devices: is a firewall &lt;b&gt;?") + tail);
+}
+
+void TestDeviceListLogic::sweepEstimate_data()
+{
+    QTest::addColumn<quint64>("addresses");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("polish");
+    QTest::newRow("a /24 starts without a word") << quint64(254) << 2000 << QString() << QString();
+    QTest::newRow("under 3 s") << quint64(4000) << 2000 << QString() << QString();
+    QTest::newRow("a /16")
+        << quint64(65534) << 2000
+        << "Asking 65 534 addresses takes about 33 seconds at 2 000 requests a second."
+        << "Adresów do odpytania: 65 534; potrwa to około 33 s przy 2 000 zapytań na sekundę.";
+    QTest::newRow("minutes")
+        << quint64(65536) << 100
+        << "Asking 65 536 addresses takes about 11 minutes at 100 requests a second."
+        << "Adresów do odpytania: 65 536; potrwa to około 11 min przy 100 zapytań na sekundę.";
+    QTest::newRow("no limit") << quint64(65536) << 0 << QString() << QString();
+}
+
+void TestDeviceListLogic::sweepEstimate()
+{
+    QFETCH(quint64, addresses);
+    QFETCH(int, rate);
+    QFETCH(QString, english);
+    QFETCH(QString, polish);
+    QCOMPARE(RangeDialog::estimate(addresses, rate), expectPolish() ? polish : english);
 }
 
 QTEST_MAIN(TestDeviceListLogic)

@@ -43,7 +43,7 @@ void TestRangeDialog::refusesWithReason()
     const QList<LocalAddress> locals = {
         {QHostAddress(QStringLiteral("10.1.0.1")), 24, 2, QStringLiteral("eth0")},
         {QHostAddress(QStringLiteral("10.2.1.9")), 24, 3, QStringLiteral("wlan0")}};
-    RangeDialog dialog(QString(), locals);
+    RangeDialog dialog(QString(), locals, 2000);
     dialog.show();
     auto *field = dialog.findChild<QLineEdit *>();
     QPushButton *search = nullptr;

@@ -5,11 +5,13 @@
 #include "urlcatcher.h"
 #include "windowparts.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -24,7 +26,32 @@ private slots:
     void addressProblemsMarkedOnTheirRows();
     void burstBeyondOneListingPassThenSilence();
     void devicesBehindRouterAfterSearchingOtherNetworks();
+    void rangeDialogKeepsItsWidth();
 };
+
+namespace {
+
+// Opens "Search other networks…" with the keys, searches text there and waits for the dialog
+// to close.
+void searchRanges(MainWindow &window, const QString &text)
+{
+    // A dialog closed before is gone first.
+    QTRY_VERIFY(!window.findChild<RangeDialog *>());
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(deviceTable(window), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(window.findChild<RangeDialog *>());
+    RangeDialog *dialog = window.findChild<RangeDialog *>();
+    auto *field = dialog->findChild<QLineEdit *>();
+    field->setText(text);
+    for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+        if (button->text() == QLatin1String("Search"))
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QTRY_VERIFY(!window.findChild<RangeDialog *>());
+}
+
+} // namespace
 
 void TestWindowOnLans::initTestCase()
 {
@@ -157,6 +184,14 @@ void TestWindowOnLans::addressProblemsMarkedOnTheirRows()
             QPoint(table->horizontalHeader()->sectionViewportPosition(column) + 5, 5));
         check();
     }
+
+    // Their addresses searched as ranges too, the two devices still answered the broadcast on
+    // their networks: the mark stays where it was, and no tooltip names a range.
+    searchRanges(window, QStringLiteral("10.0.3.2 192.168.77.0/24"));
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 4, 2000);
+    // The range's requests reach both devices as well; their answers change nothing.
+    QTest::qWait(500);
+    check();
 }
 
 void TestWindowOnLans::burstBeyondOneListingPassThenSilence()
@@ -270,6 +305,78 @@ void TestWindowOnLans::devicesBehindRouterAfterSearchingOtherNetworks()
     QCOMPARE(table->rowCount(), 0);
     QTest::qWait(1000);
     QCOMPARE(table->rowCount(), 0);
+
+    // A sweep of a /16 takes half a minute: the dialog says so before it starts.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(table, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(window.findChild<RangeDialog *>());
+    dialog = window.findChild<RangeDialog *>();
+    dialog->findChild<QLineEdit *>()->setText(QStringLiteral("10.0.0.0/16"));
+    bool estimated = false;
+    for (QLabel *label : dialog->findChildren<QLabel *>())
+        estimated = estimated || label->text() == QLatin1String("Asking 65 534 addresses takes "
+                                                                "about 33 seconds at 2 000 "
+                                                                "requests a second.");
+    QVERIFY(estimated);
+    dialog->reject();
+    searchRanges(window, QStringLiteral("10.0.0.0/16"));
+
+    // The routed device answers some 500 requests in; the line shows the progress and the
+    // device, each phrase whole on its line, and the button stops the sweep.
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 1, 3000);
+    QTRY_VERIFY(status->text().contains(
+        QStringLiteral("devices found: 1").replace(QLatin1Char(' '), QChar(QChar::Nbsp))));
+    const QStringList phrases = status->text().split(QLatin1Char(' '));
+    QCOMPARE(phrases.size(), 3);
+    QVERIFY2(phrases.at(0).startsWith(QStringLiteral("Searching\u00a010.0.0.0/16:")),
+             qPrintable(status->text()));
+    for (const QString &phrase : phrases)
+        QVERIFY2(status->fontMetrics().boundingRect(phrase).width() <=
+                     status->contentsRect().width(),
+                 qPrintable(phrase));
+    QCOMPARE(refreshButton(window)->text(), QStringLiteral("Stop"));
+    // Refresh by key goes on with the sweep: nothing is emptied, nothing asked again.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(table, Qt::Key_F5);
+    QCOMPARE(table->rowCount(), 1);
+    QVERIFY(status->text().contains(QLatin1String("10.0.0.0/16")));
+    QTest::mouseClick(refreshButton(window), Qt::LeftButton);
+    QCOMPARE(refreshButton(window)->text(), QStringLiteral("Refresh"));
+    QVERIFY(!status->text().contains(QLatin1String("10.0.0.0/16")));
+    QVERIFY2(
+        status->toolTip().contains(QLatin1String("The search of the ranges was stopped after")),
+        qPrintable(status->toolTip()));
+    QCOMPARE(table->rowCount(), 1);
+    // Stopped, the ranges are kept for the next search.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(table, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(window.findChild<RangeDialog *>());
+    dialog = window.findChild<RangeDialog *>();
+    QCOMPARE(dialog->findChild<QLineEdit *>()->text(), QStringLiteral("10.0.0.0/16"));
+    dialog->reject();
+}
+
+void TestWindowOnLans::rangeDialogKeepsItsWidth()
+{
+    // 300 characters in the field: the field scrolls, the message wraps, the dialog keeps its
+    // width on the screen, before, during and after.
+    RangeDialog dialog(QString(), 2000);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const int width = dialog.width();
+    QVERIFY(width <= dialog.screen()->availableGeometry().width());
+    auto *field = dialog.findChild<QLineEdit *>();
+    for (const QString &text :
+         QStringList{QString(300, QLatin1Char('1')),
+                     QStringLiteral("10.2.0.7 ").repeated(33) + QStringLiteral("x"), QString()}) {
+        field->setText(text);
+        QApplication::processEvents();
+        QCOMPARE(dialog.width(), width);
+        QVERIFY(dialog.minimumSizeHint().width() <= width);
+    }
 }
 
 QTEST_MAIN(TestWindowOnLans)
