@@ -363,7 +363,7 @@ void TestWindowOnLans::rangeDialogKeepsItsWidth()
 {
     // 300 characters in the field: the field scrolls, the message wraps, the dialog keeps its
     // width on the screen, before, during and after.
-    RangeDialog dialog(QString(), 2000);
+    RangeDialog dialog(QString(), {}, 2000);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     const int width = dialog.width();
