@@ -291,7 +291,8 @@ Options:
                      or spaces; repeatable; -a10.2.0.7 as well; at most 65 536 addresses
                      in all. Refused: 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4, 240.0.0.0/4
                      (255.255.255.255 included), the broadcast address of each local
-                     network searched from, overlapping ranges, other separators;
+                     network searched from (passed over inside a larger range),
+                     overlapping ranges, other separators;
                      169.254.0.0/16 is allowed. The receive window counts from the last
                      request.
   --rate N           send at most N requests per second to the ranges (1 to 100000,

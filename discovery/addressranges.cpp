@@ -185,27 +185,47 @@ QVector<AddressRange> parseAddressRanges(const QString &text, QString *error,
     return ranges;
 }
 
+namespace {
+
+// The broadcast address of local's network, or 0 when it has none: a /31 or /32 has none, and
+// loopback's is refused as loopback.
+quint32 broadcastOf(const LocalAddress &local)
+{
+    if (local.prefixLength < 0 || local.prefixLength > 30 ||
+        local.address.protocol() != QAbstractSocket::IPv4Protocol)
+        return 0;
+    const quint32 mask = local.prefixLength == 0 ? 0 : ~quint32(0) << (32 - local.prefixLength);
+    return local.address.toIPv4Address() | ~mask;
+}
+
+} // namespace
+
+QVector<quint32> localBroadcastAddresses(const QList<LocalAddress> &localAddresses)
+{
+    QVector<quint32> addresses;
+    for (const LocalAddress &local : localAddresses) {
+        const quint32 broadcast = broadcastOf(local);
+        if (broadcast != 0 && !addresses.contains(broadcast))
+            addresses << broadcast;
+    }
+    return addresses;
+}
+
 QString localBroadcastIn(const QVector<AddressRange> &ranges,
                          const QList<LocalAddress> &localAddresses)
 {
     for (const LocalAddress &local : localAddresses) {
-        // A /31 or /32 has no broadcast address; loopback's is refused as loopback.
-        if (local.prefixLength < 0 || local.prefixLength > 30 ||
-            local.address.protocol() != QAbstractSocket::IPv4Protocol)
+        const quint32 broadcast = broadcastOf(local);
+        const AddressRange *range = broadcast == 0 ? nullptr : rangeOf(ranges, broadcast);
+        // Within a larger range the address is passed over as the requests go out.
+        if (!range || range->size() != 1)
             continue;
-        const quint32 mask = local.prefixLength == 0 ? 0 : ~quint32(0) << (32 - local.prefixLength);
-        const quint32 broadcast = local.address.toIPv4Address() | ~mask;
-        const AddressRange *range = rangeOf(ranges, broadcast);
-        if (!range)
-            continue;
+        const quint32 mask = ~quint32(0) << (32 - local.prefixLength);
         const QString network =
             addressText(broadcast & mask) + QLatin1Char('/') + QString::number(local.prefixLength);
         return range->text + QLatin1String(": ") +
-               (range->size() == 1
-                    ? AddressRanges::tr("the broadcast address of the network %1 on %2")
-                          .arg(network, local.interfaceName)
-                    : AddressRanges::tr("holds %1, the broadcast address of the network %2 on %3")
-                          .arg(addressText(broadcast), network, local.interfaceName));
+               AddressRanges::tr("the broadcast address of the network %1 on %2")
+                   .arg(network, local.interfaceName);
     }
     return {};
 }

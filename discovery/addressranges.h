@@ -25,17 +25,22 @@ constexpr quint32 maxRangeAddresses = 65536;
 // network and broadcast addresses for /30 and larger; host bits set mean the block) and dash
 // ranges ("10.2.0.10-10.2.0.99" or "10.2.0.10-99"). The ranges come back in address order.
 // Refused: 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0/4, 240.0.0.0/4 (255.255.255.255 included),
-// overlaps, more than maxRangeAddresses in all, and the broadcast address of the network of
-// any of localAddresses (the addresses the search sends from). On bad input returns nothing,
-// and error names the part and why.
+// overlaps, more than maxRangeAddresses in all, and a range that is only the broadcast address
+// of the network of one of localAddresses (the addresses the search sends from; in a larger
+// range that address is passed over). On bad input returns nothing, and error names the part
+// and why.
 QVector<AddressRange> parseAddressRanges(const QString &text, QString *error,
                                          const QList<LocalAddress> &localAddresses = {});
 
-// The part of ranges holding the broadcast address of the network of one of localAddresses,
-// and why it may not be searched; an empty text when there is none. Ranges as
-// parseAddressRanges gives them.
+// The range that is only the broadcast address of the network of one of localAddresses, and
+// why it may not be searched; an empty text when there is none. Ranges as parseAddressRanges
+// gives them.
 QString localBroadcastIn(const QVector<AddressRange> &ranges,
                          const QList<LocalAddress> &localAddresses);
+
+// The broadcast addresses of the networks of localAddresses: a request to one would reach
+// every host there (or be refused), so ranges pass over them.
+QVector<quint32> localBroadcastAddresses(const QList<LocalAddress> &localAddresses);
 
 // The range holding address, or nullptr; ranges as parseAddressRanges gives them.
 const AddressRange *rangeOf(const QVector<AddressRange> &ranges, quint32 address);

@@ -114,6 +114,10 @@ void DeviceSearch::start()
         }
         return RangeSender::Source();
     };
+    QList<LocalAddress> locals;
+    for (const Endpoint &endpoint : std::as_const(endpoints))
+        locals << endpoint.local;
+    rangeSender->setPassedOver(localBroadcastAddresses(locals));
     rangeSender->start(searchRanges, sourceFor, &searchReport.ranges);
 }
 

@@ -48,6 +48,11 @@ void RangeSender::setRate(int perSecond)
     rate = qMax(0, perSecond);
 }
 
+void RangeSender::setPassedOver(const QVector<quint32> &addresses)
+{
+    passedOver = addresses;
+}
+
 void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor &newSourceFor,
                         QList<SearchReport::RangeReport> *newReports)
 {
@@ -113,7 +118,7 @@ void RangeSender::sendDue()
             const AddressRange &range = ranges.at(rangeIndex);
             const SearchReport::RangeReport &report = reports->at(rangeIndex);
             qCInfo(lcDiscovery, "range %s: %u requests sent, %u not sent", qPrintable(range.text),
-                   report.sent, report.done - report.sent);
+                   report.sent, report.done - report.sent - report.passedOver);
             if (++rangeIndex == ranges.size()) {
                 sending = false;
                 emit progressed();
@@ -191,6 +196,13 @@ void RangeSender::failed(SearchReport::RangeReport &report, quint32 destination,
 
 void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
 {
+    if (passedOver.contains(destination)) {
+        ++report.done;
+        ++report.passedOver;
+        qCInfo(lcDiscovery, "range %s: %s passed over, the broadcast address of a local network",
+               qPrintable(report.range), qPrintable(QHostAddress(destination).toString()));
+        return;
+    }
     QString error;
     const quint32 local = routes.sourceFor(destination, discoveryPort, &error);
     if (local == 0) {

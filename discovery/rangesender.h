@@ -38,6 +38,8 @@ public:
 
     // Requests per second; 0 sends without pause.
     void setRate(int perSecond);
+    // Addresses the ranges pass over: local networks' broadcast addresses.
+    void setPassedOver(const QVector<quint32> &addresses);
     // Starts sending to ranges; reports gets one entry per range and follows the sending.
     // reports must stay in place until done() or stop().
     void start(const QVector<AddressRange> &ranges, const SourceFor &sourceFor,
@@ -67,6 +69,7 @@ private:
     RouteLookup routes;
     Pacer pacer;
     int rate = defaultRate;
+    QVector<quint32> passedOver;
     QVector<AddressRange> ranges;
     SourceFor sourceFor;
     QList<SearchReport::RangeReport> *reports = nullptr;

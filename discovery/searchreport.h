@@ -39,9 +39,11 @@ struct SearchReport
     {
         QString range;
         quint32 addressCount = 0;
-        // Addresses dealt with so far: sent to, failed, or without a socket to send from.
+        // Addresses dealt with so far: sent to, failed, without a socket to send from, or
+        // passed over as a local network's broadcast address.
         quint32 done = 0;
         quint32 sent = 0;
+        quint32 passedOver = 0;
         // The local addresses requests left from, in order of first use.
         QList<QHostAddress> localAddresses;
         // Destinations the routing table reaches through a local address without a bound

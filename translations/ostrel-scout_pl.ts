@@ -94,10 +94,6 @@
         <source>the broadcast address of the network %1 on %2</source>
         <translation>adres rozgłoszeniowy sieci %1 na %2</translation>
     </message>
-    <message>
-        <source>holds %1, the broadcast address of the network %2 on %3</source>
-        <translation>zawiera %1, adres rozgłoszeniowy sieci %2 na %3</translation>
-    </message>
 </context>
 <context>
     <name>DeviceList</name>

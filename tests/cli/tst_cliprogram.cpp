@@ -581,14 +581,13 @@ void TestCliProgram::usageErrorsExitTwo_data()
                                 << "--format is table, csv, json or jsonl, not \"xml\"";
     QTest::newRow("unknown interface") << options({"--interface", "lan1h", "--interface", "wlan7"})
                                        << "no network interface named \"wlan7\"";
-    // The broadcast address of either local network, alone or inside a range.
+    // The broadcast address of either local network.
     QTest::newRow("local broadcast")
         << options({"-a", "10.0.1.255"})
         << "10.0.1.255: the broadcast address of the network 10.0.1.0/24 on lan1h";
-    QTest::newRow("range holding a local broadcast")
-        << options({"-a10.0.9.1", "--address", "10.0.2.0/23"})
-        << "10.0.2.0/23: holds 10.0.2.255, the broadcast address of the network 10.0.2.0/24 on "
-           "lan2h";
+    QTest::newRow("other local broadcast")
+        << options({"-a10.0.9.1", "--address", "10.0.2.255"})
+        << "10.0.2.255: the broadcast address of the network 10.0.2.0/24 on lan2h";
     QTest::newRow("reserved") << options({"--address=0.0.0.1"})
                               << "0.0.0.1: not a device's address (0.0.0.0/8)";
     QTest::newRow("no such list") << options({"--expect", "site.cvs"})
@@ -902,7 +901,7 @@ void TestCliProgram::systemErrorsInEnglishUnderPolish()
     process.start(QStringLiteral(SCOUT_CLI),
                   options({"-v", "--no-broadcast", "-a", "10.50.0.1", "--timeout", "200"}));
     QVERIFY(process.waitForFinished(runLimitMs));
-    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.exitCode(), 4);
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(err.contains(QLatin1String(
                  "range 10.50.0.1: request to 10.50.0.1 not sent: Network is unreachable")),
@@ -1024,7 +1023,7 @@ void TestCliProgram::unsentRequestsCountedNotPaced()
     // 508 requests at 10 a second would take 50 s, were they paced.
     const Outcome outcome = run(options({"--no-broadcast", "-a", "10.0.8.0/24", "-a", "10.0.9.0/24",
                                          "--rate", "10", "-v", "--timeout", "300"}));
-    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.exitCode, 4);
     QVERIFY2(outcome.elapsedMs < 5000, qPrintable(QString::number(outcome.elapsedMs)));
     for (const char *expected :
          {"range 10.0.8.0/24: request to 10.0.8.1 not sent: No route to host\n",

@@ -29,8 +29,9 @@ void TestRangeDialog::refusesWithReason_data()
     row("10.0.0.0/24;10.3.0.0/24",
         "10.0.0.0/24;10.3.0.0/24: \";\" does not separate ranges: use commas or spaces");
     row("10.1.0.255", "10.1.0.255: the broadcast address of the network 10.1.0.0/24 on eth0");
-    row("10.5.0.1, 10.2.0.0/22",
-        "10.2.0.0/22: holds 10.2.1.255, the broadcast address of the network 10.2.1.0/24 on wlan0");
+    row("10.5.0.1, 10.2.1.255",
+        "10.2.1.255: the broadcast address of the network 10.2.1.0/24 on wlan0");
+    row("10.5.0.1, 10.2.0.0/22", "");
     row("10.2.0.255", "");
     row("240.0.0.9", "240.0.0.9: a reserved address (240.0.0.0/4)");
     row("<b>10.0.0.1", "<b>10.0.0.1: \"<\" does not separate ranges: use commas or spaces");
@@ -61,7 +62,8 @@ void TestRangeDialog::refusesWithReason()
             shown = label;
     }
     QVERIFY(shown);
-    QCOMPARE(shown->text(), message);
+    // Long words get invisible break points, so that the dialog keeps its width.
+    QCOMPARE(shown->text().remove(QChar(0x200b)), message);
     // What was typed is shown as typed, never as markup.
     QCOMPARE(shown->textFormat(), Qt::PlainText);
 }
