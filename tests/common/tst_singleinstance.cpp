@@ -1,9 +1,14 @@
 #include "singleinstance.h"
 
+#include <csignal>
+#include <cstring>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sched.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +41,45 @@ QByteArray nameInOwnMountNamespace()
     return name;
 }
 
+// A server at path, run by a child process as another user, that answers every request as a
+// copy of the program would; its PID, or -1. The socket file is root's, as if the stranger had
+// reached a file of ours, so that only the server's own user can give it away.
+pid_t startStrangersServer(const QString &path)
+{
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ready[0]);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray file = QFile::encodeName(path);
+        ::strncpy(address.sun_path, file.constData(), sizeof address.sun_path - 1);
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0 ||
+            ::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            ::listen(server, 4) != 0 || ::write(ready[1], "+", 1) != 1)
+            ::_exit(1);
+        ::close(ready[1]);
+        for (int client; (client = ::accept(server, nullptr, nullptr)) >= 0; ::close(client)) {
+            char request[64];
+            if (::read(client, request, sizeof request) > 0 && ::write(client, "shown\n", 6) < 0)
+                ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    const bool listening = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    if (!listening) {
+        ::waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return child;
+}
+
 } // namespace
 
 // The hand-over between copies is tested on the real program (tests/app/second-start); here,
@@ -47,6 +91,7 @@ class TestSingleInstance : public QObject
 private slots:
     void filesOfAnotherUserAreNotTrusted_data();
     void filesOfAnotherUserAreNotTrusted();
+    void serverOfAnotherUserIsNotTrusted();
     void sessionsOfOtherMountNamespacesDoNotMeet();
 };
 
@@ -83,6 +128,28 @@ void TestSingleInstance::filesOfAnotherUserAreNotTrusted()
 
     SingleInstance later(name);
     QCOMPARE(later.claim() == SingleInstance::Claim::Run, runs);
+}
+
+// Another user's server behind a socket file of ours: its answer does not end this start, and
+// its socket stays where it is.
+void TestSingleInstance::serverOfAnotherUserIsNotTrusted()
+{
+    if (::getuid() != 0)
+        QSKIP("running a server as another user needs root");
+    QTemporaryDir folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x7777)));
+    const QString name = folder.filePath(QStringLiteral("scout"));
+    const pid_t stranger = startStrangersServer(name);
+    QVERIFY(stranger > 0);
+    const auto stop = qScopeGuard([stranger] {
+        ::kill(stranger, SIGKILL);
+        ::waitpid(stranger, nullptr, 0);
+    });
+    QCOMPARE(::chown(QFile::encodeName(name).constData(), 0, 0), 0);
+
+    SingleInstance later(name);
+    QVERIFY(later.claim() == SingleInstance::Claim::Run);
+    QVERIFY(QFileInfo(name).exists());
 }
 
 // Without a runtime folder the socket goes to the shared temporary folder, where a display :0
