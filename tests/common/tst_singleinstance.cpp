@@ -1,19 +1,41 @@
 #include "singleinstance.h"
 
-#include <csignal>
-#include <cstring>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#include <cstring>
 #include <sched.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
+#ifdef Q_OS_WIN
+std::wstring pipePath(const QString &name)
+{
+    return (QLatin1String("\\\\.\\pipe\\") + name).toStdWString();
+}
+
+// A client's attempt to reach the pipe: ERROR_SUCCESS when a free instance took it.
+DWORD connectionError(const QString &name)
+{
+    const HANDLE client = ::CreateFileW(pipePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (client == INVALID_HANDLE_VALUE)
+        return ::GetLastError();
+    ::CloseHandle(client);
+    return ERROR_SUCCESS;
+}
+#else
 // sessionServerName() as a process in a mount namespace of its own sees it; empty when no
 // such namespace can be made here.
 QByteArray nameInOwnMountNamespace()
@@ -79,21 +101,89 @@ pid_t startStrangersServer(const QString &path)
     }
     return child;
 }
+#endif
 
 } // namespace
 
 // The hand-over between copies is tested on the real program (tests/app/second-start); here,
-// what a shared temporary folder lets another user do.
+// what a name that others can reach lets another user or program do.
 class TestSingleInstance : public QObject
 {
     Q_OBJECT
 
 private slots:
+#ifdef Q_OS_WIN
+    void pipeNameHoldsUserAndSession();
+    void pipeNameTakenByAnotherIsNotJoined_data();
+    void pipeNameTakenByAnotherIsNotJoined();
+#else
     void filesOfAnotherUserAreNotTrusted_data();
     void filesOfAnotherUserAreNotTrusted();
     void serverOfAnotherUserIsNotTrusted();
     void sessionsOfOtherMountNamespacesDoNotMeet();
+#endif
 };
+
+#ifdef Q_OS_WIN
+// Pipe names are seen by every session and user: each user's copy in each session has its own.
+void TestSingleInstance::pipeNameHoldsUserAndSession()
+{
+    DWORD session = 0;
+    QVERIFY(::ProcessIdToSessionId(::GetCurrentProcessId(), &session));
+    const QByteArray user = qgetenv("USERNAME");
+    const auto restore = qScopeGuard([user] { qputenv("USERNAME", user); });
+    QStringList names;
+    for (const char *name : {"anna", "Jan Kowalski"}) {
+        qputenv("USERNAME", name);
+        names << SingleInstance::sessionServerName();
+    }
+    const QString suffix = QLatin1Char('-') + QString::number(session);
+    QCOMPARE(names, QStringList({QLatin1String("ostrel-scout-anna") + suffix,
+                                 QLatin1String("ostrel-scout-Jan_Kowalski") + suffix}));
+}
+
+void TestSingleInstance::pipeNameTakenByAnotherIsNotJoined_data()
+{
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("free") << false;
+    QTest::newRow("taken") << true;
+}
+
+// Another program's pipe of the name, which anyone may add instances to, its one instance busy:
+// nothing there answers as a copy of ours. This copy runs, and adds no instance of its own that
+// later starts might reach instead of the other's.
+void TestSingleInstance::pipeNameTakenByAnotherIsNotJoined()
+{
+    QFETCH(bool, taken);
+    const QString name =
+        QStringLiteral("ostrel-scout-test-%1").arg(QCoreApplication::applicationPid());
+    HANDLE theirs = INVALID_HANDLE_VALUE;
+    HANDLE busy = INVALID_HANDLE_VALUE;
+    const auto close = qScopeGuard([&theirs, &busy] {
+        for (const HANDLE handle : {busy, theirs}) {
+            if (handle != INVALID_HANDLE_VALUE)
+                ::CloseHandle(handle);
+        }
+    });
+    if (taken) {
+        SECURITY_DESCRIPTOR open;
+        QVERIFY(::InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+        QVERIFY(::SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, &open, FALSE};
+        theirs = ::CreateNamedPipeW(pipePath(name).c_str(), PIPE_ACCESS_DUPLEX,
+                                    PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 0, 0, 0,
+                                    &attributes);
+        QVERIFY(theirs != INVALID_HANDLE_VALUE);
+        busy = ::CreateFileW(pipePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+        QVERIFY(busy != INVALID_HANDLE_VALUE);
+    }
+
+    SingleInstance instance(name);
+    QVERIFY(instance.claim() == SingleInstance::Claim::Run);
+    QCOMPARE(connectionError(name), taken ? DWORD(ERROR_PIPE_BUSY) : DWORD(ERROR_SUCCESS));
+}
+#else
 
 void TestSingleInstance::filesOfAnotherUserAreNotTrusted_data()
 {
@@ -166,6 +256,8 @@ void TestSingleInstance::sessionsOfOtherMountNamespacesDoNotMeet()
         QSKIP("no mount namespace of its own can be made here");
     QVERIFY2(QString::fromUtf8(there) != here, there.constData());
 }
+
+#endif
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
 #include "tst_singleinstance.moc"
