@@ -110,10 +110,19 @@ HANDLE createFirstPipeInstance(const QString &serverName)
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
     const QString path = QLatin1String("\\\\.\\pipe\\") + serverName;
     // The modes QLocalServer gives its instances: every instance of a pipe must share them.
-    return ::CreateNamedPipeW(reinterpret_cast<const wchar_t *>(path.utf16()),
-                              PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                              PIPE_UNLIMITED_INSTANCES, 0, 0, 0, &attributes);
+    const HANDLE pipe = ::CreateNamedPipeW(reinterpret_cast<const wchar_t *>(path.utf16()),
+                                           PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                           PIPE_UNLIMITED_INSTANCES, 0, 0, 0, &attributes);
+    // Wine ignores the flag and adds the instance; the count of instances tells all the same.
+    DWORD instances = 0;
+    if (pipe != INVALID_HANDLE_VALUE &&
+        (!::GetNamedPipeHandleStateW(pipe, nullptr, &instances, nullptr, nullptr, nullptr, 0) ||
+         instances != 1)) {
+        ::CloseHandle(pipe);
+        return INVALID_HANDLE_VALUE;
+    }
+    return pipe;
 }
 #endif
 
