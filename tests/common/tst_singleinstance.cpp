@@ -22,7 +22,7 @@ namespace {
 #ifdef Q_OS_WIN
 std::wstring pipePath(const QString &name)
 {
-    return (QLatin1String("\\\\.\\pipe\\") + name).toStdWString();
+    return QString(QLatin1String("\\\\.\\pipe\\") + name).toStdWString();
 }
 
 // A client's attempt to reach the pipe: ERROR_SUCCESS when a free instance took it.
