@@ -34,8 +34,9 @@ public:
         NotAnswering,
     };
 
-    // A socket or lock file that another user made is never trusted: this copy then runs
-    // without the shortcut.
+    // A socket or lock file that another user made, or a running copy of another user, is never
+    // trusted: this copy then runs without the shortcut. So does one that finds the Windows pipe
+    // name taken by a pipe that did not answer as a copy of ours.
     Claim claim();
 
     static QString notAnsweringText();
@@ -45,7 +46,16 @@ signals:
     void activationRequested();
 
 private:
-    Claim askRunningCopy();
+    enum class Answer {
+        // No copy listens (or one that is closing down hung up): this copy takes the socket.
+        Nobody,
+        // Another user's program holds the socket.
+        Stranger,
+        Shown,
+        // Connected, but no answer within the answer wait.
+        Silent,
+    };
+    Answer askRunningCopy();
     void acceptConnections();
     void readRequest(QLocalSocket *socket);
 

@@ -7,7 +7,7 @@
 ;   ICON          the installer's icon
 ;   OUTFILE       the installer to write
 ; Besides NSIS's own /S (silent) and /D=FOLDER, /ADDTOPATH chooses the part that adds the
-; install folder to the user's PATH (off unless chosen, on its page or so).
+; install folder to the system PATH (off unless chosen, on its page or so).
 ; A 64-bit installer for the 64-bit programs: a 32-bit Windows refuses to start it, with its own
 ; message that the program cannot run on this PC, before any of this script runs.
 Target amd64-unicode
@@ -37,6 +37,9 @@ RequestExecutionLevel admin
 !define PUBLISHER "Ostrel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\OstrelScout"
 !define FIREWALL_RULE "Ostrel Scout"
+; The install is for all users, so is its PATH entry: the user's own PATH would be the elevated
+; administrator's, not that of the user who started the installer.
+!define ENVIRONMENT_KEY "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
 !define DISCOVERY_PORT 44444
 
 Name "${PRODUCT}"
@@ -75,9 +78,10 @@ LangString NoFirewallRule ${LANG_POLISH} \
     "Nie dodano reguły zapory dla odpowiedzi urządzeń: instalator nie działa z uprawnieniami administratora."
 LangString ProgramPart ${LANG_ENGLISH} "${PRODUCT}"
 LangString ProgramPart ${LANG_POLISH} "${PRODUCT}"
-LangString PathPart ${LANG_ENGLISH} "Add the install folder to my PATH (for ostrel-scout-cli)"
+LangString PathPart ${LANG_ENGLISH} \
+    "Add the install folder to the PATH of all users (for ostrel-scout-cli)"
 LangString PathPart ${LANG_POLISH} \
-    "Dodaj folder instalacji do mojej zmiennej PATH (dla ostrel-scout-cli)"
+    "Dodaj folder instalacji do zmiennej PATH wszystkich użytkowników (dla ostrel-scout-cli)"
 LangString PathTooLong ${LANG_ENGLISH} \
     "PATH not changed: it is too long for the installer to change it safely."
 LangString PathTooLong ${LANG_POLISH} \
@@ -114,19 +118,24 @@ Function RunProgram
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\ostrel-scout.exe"'
 FunctionEnd
 
-; The user's PATH (HKCU\Environment) with the install folder added (+) or removed (-), as a whole
-; entry. A PATH as long as the installer's strings could have been cut short when read, so it
-; is never written back.
-!macro ChangeUserPath sign
-    ReadRegStr $0 HKCU "Environment" "Path"
-    StrLen $1 "$0;$INSTDIR"
+; The system PATH with the folder added (+) or removed (-), as a whole entry; the entry this
+; installer added is kept in the uninstall key (PathEntry), so that the uninstaller removes that
+; and nothing else: not a folder that was on PATH before, nor an entry written differently. A PATH
+; as long as the installer's strings could have been cut short when read, so it is never
+; written back.
+!macro ChangeSystemPath sign folder
+    ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
+    StrLen $1 "$0;${folder}"
     IntOp $2 ${NSIS_MAX_STRLEN} - 1
     ${If} $1 >= $2
         DetailPrint "$(PathTooLong)"
     ${Else}
-        ${WordAdd} "$0" ";" "${sign}$INSTDIR" $1
+        ${WordAdd} "$0" ";" "${sign}${folder}" $1
         ${If} $1 != $0
-            WriteRegExpandStr HKCU "Environment" "Path" $1
+            WriteRegExpandStr HKLM "${ENVIRONMENT_KEY}" "Path" $1
+            !if "${sign}" == "+"
+                WriteRegStr HKLM "${UNINSTALL_KEY}" "PathEntry" "${folder}"
+            !endif
             ; Programs started from now on see the new PATH.
             SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
         ${EndIf}
@@ -187,14 +196,14 @@ Section "$(ProgramPart)"
 SectionEnd
 
 Section /o "$(PathPart)" PathSection
-    !insertmacro ChangeUserPath "+"
+    !insertmacro ChangeSystemPath "+" "$INSTDIR"
 SectionEnd
 
 ; The PATH part is chosen by /ADDTOPATH, or when the installed copy's folder is on PATH already:
 ; installing again keeps what the user chose before.
 Function .onInit
     SetShellVarContext all
-    ReadRegStr $0 HKCU "Environment" "Path"
+    ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
     ${WordAdd} "$0" ";" "+$INSTDIR" $1
     ${If} $0 != ""
     ${AndIf} $1 == $0
@@ -234,7 +243,10 @@ retry:
     !insertmacro DeleteFirewallRule ostrel-scout.exe
     !insertmacro DeleteFirewallRule ostrel-scout-cli.exe
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-    !insertmacro ChangeUserPath "-"
+    ReadRegStr $3 HKLM "${UNINSTALL_KEY}" "PathEntry"
+    ${If} $3 != ""
+        !insertmacro ChangeSystemPath "-" "$3"
+    ${EndIf}
     ; Only the files installed and then their folders, each only if empty: a file a user put
     ; into the install folder stays, and so does the folder around it.
     !insertmacro UninstallFiles
