@@ -3,9 +3,23 @@
 #include <cerrno>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#endif
+
 // The status line and its tooltip for each cause a search can see, in the language of the run.
 
 namespace {
+
+// The system's text for a destination without a route, as a send to it reports it.
+QString noRouteError()
+{
+#ifdef Q_OS_WIN
+    return qt_error_string(WSAENETUNREACH);
+#else
+    return qt_error_string(ENETUNREACH);
+#endif
+}
 
 bool expectPolish()
 {
@@ -60,7 +74,7 @@ Report::RangeReport range(quint32 first, quint32 count, quint32 done, quint32 se
     if (sent > 0)
         report.localAddresses = {QHostAddress(QStringLiteral("10.0.0.1"))};
     if (done > sent)
-        report.sendErrors = {{qt_error_string(ENETUNREACH), done - sent, QHostAddress(first)}};
+        report.sendErrors = {{noRouteError(), done - sent, QHostAddress(first)}};
     return report;
 }
 
