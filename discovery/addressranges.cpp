@@ -220,7 +220,7 @@ QString localBroadcastIn(const QVector<AddressRange> &ranges,
         // Within a larger range the address is passed over as the requests go out.
         if (!range || range->size() != 1)
             continue;
-        const quint32 mask = ~quint32(0) << (32 - local.prefixLength);
+        const quint32 mask = local.prefixLength == 0 ? 0 : ~quint32(0) << (32 - local.prefixLength);
         const QString network =
             addressText(broadcast & mask) + QLatin1Char('/') + QString::number(local.prefixLength);
         return range->text + QLatin1String(": ") +
