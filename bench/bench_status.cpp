@@ -52,13 +52,13 @@ int main(int argc, char *argv[])
     struct Case
     {
         const char *name;
-        bool searching;
+        SearchState state;
         SearchReport report;
     };
     const Case cases[] = {
-        {"sweep halfway", true, manyRanges(rangeCount / 2, 1, true)},
-        {"ranges only, nothing sent", false, manyRanges(rangeCount, 0, false)},
-        {"nobody answered", false, manyRanges(rangeCount, 1, true)},
+        {"sweep halfway", SearchState::Searching, manyRanges(rangeCount / 2, 1, true)},
+        {"ranges only, nothing sent", SearchState::Ended, manyRanges(rangeCount, 0, false)},
+        {"nobody answered", SearchState::Ended, manyRanges(rangeCount, 1, true)},
     };
     bool met = true;
     for (const Case &one : cases) {
@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
         qint64 textSize = 0;
         for (int round = 0; round < rounds; ++round) {
             const double start = threadCpuMs();
-            const SearchStatus status(one.searching, 0, one.report);
+            const SearchStatus status(one.state, 0, one.report);
             textSize = qint64(status.line().size() + status.toolTip().size());
             const double spent = threadCpuMs() - start;
             if (best < 0 || spent < best)

@@ -2,9 +2,7 @@
 
 #include "devicesearch.h"
 #include "discoverylog.h"
-#include "firewallcheck.h"
 #include "searchstatus.h"
-#include "searchverdict.h"
 #include "terminaltext.h"
 #include "watchprinter.h"
 
@@ -127,11 +125,15 @@ void SearchRun::finish()
     emit done();
 }
 
+SearchStatus SearchRun::verdict() const
+{
+    return SearchStatus(SearchState::Ended, search->deviceCount(), search->report(), firewall);
+}
+
 QString SearchRun::emptyListMessage() const
 {
     // The same causes as the window's status line; only the details, not the general hint.
-    const SearchReport &report = search->report();
-    const SearchStatus status(false, 0, report, firewallToBlame(report, 0));
+    const SearchStatus status = verdict();
     if (status.networkMissing() && !options.interfaces.isEmpty()) {
         // Other networks may well be there: the user left them out.
         return options.interfaces.size() == 1
@@ -177,13 +179,13 @@ void SearchRun::writeMissing()
 
 void SearchRun::tellAboutRanges()
 {
-    const SearchVerdict verdict(search->report());
-    if (verdict.unsentRangeCount() > 0)
+    const SearchStatus status = verdict();
+    if (status.rangeUnsent())
         rangeNotSearched = true;
     // With nothing listed, the message at the end names the ranges among the other causes.
     if (printedSerials.isEmpty())
         return;
-    const QStringList lines = verdict.rangeLines(true);
+    const QStringList lines = status.rangeLines();
     // A repeated search says it again only when something changed.
     if (lines == lastRangeLines)
         return;

@@ -3,6 +3,7 @@
 #include "clioptions.h"
 #include "devicelistcheck.h"
 #include "devicewriter.h"
+#include "firewallcheck.h"
 
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 class DeviceSearch;
+class SearchStatus;
 class QTimer;
 class WatchPrinter;
 
@@ -53,6 +55,8 @@ private:
     // Names on err the ranges to which nothing could be sent or where nobody answered, when
     // devices were listed (otherwise the message at the end does).
     void tellAboutRanges();
+    // The verdict on the latest search, as it ended.
+    SearchStatus verdict() const;
     // Why the list is empty, in one line: the cause the window's status line names, and its
     // details.
     QString emptyListMessage() const;
@@ -68,6 +72,8 @@ private:
     QSet<QString> printedSerials;
     std::unique_ptr<WatchPrinter> watch;
     DeviceListCheck expected;
+    // Looked for once a run, and only when it could explain an empty list.
+    const FirewallLookup firewall = firewallLookedForOnce();
     QStringList lastRangeLines;
     bool rangeNotSearched = false;
     bool finished = false;

@@ -1,7 +1,7 @@
 #include "firewallcheck.h"
 
-#include "searchverdict.h"
-
+#include <memory>
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -52,16 +52,12 @@ FirewallState activeFirewall(const QString &root)
     return {};
 }
 
-bool firewallCouldExplain(const SearchReport &report, int deviceCount)
+FirewallLookup firewallLookedForOnce(const QString &root)
 {
-    return deviceCount == 0 && !SearchVerdict(report).nothingSent() && !report.noNetwork() &&
-           report.unreadableCount() == 0 && report.lateDevices == 0;
-}
-
-FirewallState firewallToBlame(const SearchReport &report, int deviceCount, const QString &root)
-{
-    // Looking reads files and processes: only when the answer could matter.
-    if (!firewallCouldExplain(report, deviceCount))
-        return {};
-    return activeFirewall(root);
+    auto seen = std::make_shared<std::optional<FirewallState>>();
+    return [seen, root] {
+        if (!*seen)
+            *seen = activeFirewall(root);
+        return **seen;
+    };
 }

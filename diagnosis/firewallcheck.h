@@ -2,6 +2,7 @@
 
 #include "searchreport.h"
 
+#include <functional>
 #include <QString>
 
 // Whether a host firewall that may drop the devices' answers is active, as far as an ordinary
@@ -9,12 +10,9 @@
 // folder that stands for "/" (tests give another).
 FirewallState activeFirewall(const QString &root = QStringLiteral("/"));
 
-// Whether a firewall that drops the devices' answers could explain how a search ended: nothing
-// listed, though requests went out to a network, and nothing came back, not even an unreadable
-// or a late answer.
-bool firewallCouldExplain(const SearchReport &report, int deviceCount);
+// The host firewall, asked for by the verdict on a search only when it could matter.
+using FirewallLookup = std::function<FirewallState()>;
 
-// The active firewall when it could explain how the search ended; none, without looking, when
-// it could not. The window and the finder both ask this once a search has ended.
-FirewallState firewallToBlame(const SearchReport &report, int deviceCount,
-                              const QString &root = QStringLiteral("/"));
+// Looks for the active firewall the first time it is asked, and answers the same after: looking
+// reads files and processes, and late answers make the verdict again and again.
+FirewallLookup firewallLookedForOnce(const QString &root = QStringLiteral("/"));

@@ -257,20 +257,8 @@ Czy chcesz go zastąpić?</translation>
         <translation>Nadaj każdemu urządzeniu osobny adres.</translation>
     </message>
     <message>
-        <source>Search status</source>
-        <translation>Stan wyszukiwania</translation>
-    </message>
-    <message>
-        <source>How the search is going: whether it is still running and how many devices answered.</source>
-        <translation>Przebieg wyszukiwania: czy jeszcze trwa i ile urządzeń odpowiedziało.</translation>
-    </message>
-    <message>
         <source>Found by searching %1, through %2 on %3</source>
         <translation>Znalezione w zakresie %1, z adresu %2 na %3</translation>
-    </message>
-    <message>
-        <source>Search other networks…</source>
-        <translation>Przeszukaj inne sieci…</translation>
     </message>
     <message>
         <source>Stop</source>
@@ -571,6 +559,21 @@ Czy chcesz go zastąpić?</translation>
     <message>
         <source>Ostrel Scout is already running but does not answer. End it, for example in the system monitor, and start Ostrel Scout again.</source>
         <translation>Ostrel Scout już działa, ale nie odpowiada. Zakończ go, na przykład w monitorze systemu, i uruchom Ostrel Scout ponownie.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusLine</name>
+    <message>
+        <source>Search status</source>
+        <translation>Stan wyszukiwania</translation>
+    </message>
+    <message>
+        <source>How the search is going: whether it is still running and how many devices answered.</source>
+        <translation>Przebieg wyszukiwania: czy jeszcze trwa i ile urządzeń odpowiedziało.</translation>
+    </message>
+    <message>
+        <source>Search other networks…</source>
+        <translation>Przeszukaj inne sieci…</translation>
     </message>
 </context>
 <context>

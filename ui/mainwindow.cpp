@@ -2,7 +2,6 @@
 
 #include "addressopener.h"
 #include "devicerecord.h"
-#include "firewallcheck.h"
 #include "ipsortkey.h"
 #include "listsaver.h"
 #include "mainwindowform.h"
@@ -11,6 +10,7 @@
 #include "rangesender.h"
 #include "releasegradually.h"
 #include "searchstatus.h"
+#include "statusline.h"
 #include "tableactions.h"
 #include "udpbroadcaster.h"
 
@@ -60,7 +60,6 @@ bool MainWindow::deviceInfo::QTableWidgetItemIP::operator<(const QTableWidgetIte
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<MainWindowForm>())
-    , firewall(std::make_unique<FirewallState>())
 {
     setupForm();
     ui->mainToolBar->hide();
@@ -211,12 +210,7 @@ void MainWindow::startDiscovery()
 {
     broadcaster = std::make_unique<UDPBroadcaster>();
     connect(broadcaster.get(), &UDPBroadcaster::deviceFound, this, &MainWindow::readFromUDP);
-    connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, [this] {
-        // Looked for once, when the search ends: late answers update the status many times
-        // after. Devices not yet placed in the table count as found.
-        *firewall = firewallToBlame(broadcaster->report(), broadcaster->deviceCount());
-        updateStatus();
-    });
+    connect(broadcaster.get(), &UDPBroadcaster::searchFinished, this, &MainWindow::updateStatus);
     connect(broadcaster.get(), &UDPBroadcaster::reportChanged, this, &MainWindow::updateStatus);
     connect(broadcaster.get(), &UDPBroadcaster::deviceChanged, this, [this](int index) {
         // Rows not placed yet read the record as it is now.
@@ -362,6 +356,7 @@ void MainWindow::startSearch()
     refreshButton->setEnabled(false);
     releaseGradually(rowAddresses, this);
     conflicts.clear();
+    statusLine->newSearch();
     broadcaster->sendBroadcast();
     refreshButton->setEnabled(true);
     updateStatus();
@@ -433,40 +428,16 @@ QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddr
 
 void MainWindow::createStatusLine()
 {
-    // The free space left of the buttons, level with them.
-    statusLabel = new QLabel(this);
-    statusLabel->setGeometry(247, 398, 271, 30);
-    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The label starts at the logo's edge; its text keeps the window's 10 px from it.
-    statusLabel->setContentsMargins(10, 0, 0, 0);
-    // A long translation or a large font breaks the line rather than cut it off.
-    statusLabel->setWordWrap(true);
-    statusLabel->setAccessibleName(tr("Search status"));
-    // The link a search that lists nothing offers; the keys and the menu reach it too.
-    statusLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    connect(statusLabel, &QLabel::linkActivated, this, &MainWindow::searchOtherNetworks);
-    statusLabel->setAccessibleDescription(
-        tr("How the search is going: whether it is still running and how many devices "
-           "answered."));
+    statusLine = new StatusLine(this);
+    connect(statusLine, &QLabel::linkActivated, this, &MainWindow::searchOtherNetworks);
 }
 
 void MainWindow::updateStatus()
 {
-    const bool searching = broadcaster->isReceiving();
-    const SearchStatus status(searching, int(rows.size()), broadcaster->report(), *firewall);
-    // Nothing listed though the search went out: the devices may be behind a router.
-    const SearchReport &report = broadcaster->report();
-    const bool offerRanges =
-        !searching && rows.empty() && !report.noNetwork() && !report.noAddressBound();
-    if (offerRanges) {
-        statusLabel->setTextFormat(Qt::RichText);
-        statusLabel->setText(statusWithLink(status.line(), tr("Search other networks…")));
-    } else {
-        statusLabel->setTextFormat(Qt::PlainText);
-        statusLabel->setText(status.line());
-    }
-    // The line has room for a short hint only; the tooltip says it in full.
-    statusLabel->setToolTip(status.toolTip());
+    // Devices not yet placed in the table count as found.
+    statusLine->showVerdict(broadcaster->isReceiving() ? SearchState::Searching
+                                                       : SearchState::Ended,
+                            broadcaster->deviceCount(), broadcaster->report());
 
     const bool sweeping = broadcaster->isSendingRanges();
     if (sweeping != (refreshButton->text() == tr("Stop"))) {
@@ -476,17 +447,6 @@ void MainWindow::updateStatus()
                           "listed, and Refresh asks them all again.")
                      : tr("Searches the network for devices again."));
     }
-}
-
-QString MainWindow::statusWithLink(const QString &line, const QString &link)
-{
-    // The link is a sentence of its own: the line ends as one first.
-    QString sentence = line;
-    static const QString endings = QStringLiteral(".?!…");
-    if (!sentence.isEmpty() && !endings.contains(sentence.back()))
-        sentence += QLatin1Char('.');
-    return sentence.toHtmlEscaped() + QLatin1String(" <a href=\"#ranges\">") +
-           link.toHtmlEscaped() + QLatin1String("</a>");
 }
 
 void MainWindow::searchOtherNetworks()

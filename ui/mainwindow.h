@@ -19,9 +19,9 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class StatusLine;
 class TableActions;
 class UDPBroadcaster;
-struct FirewallState;
 struct MainWindowForm;
 
 class MainWindow : public QMainWindow
@@ -38,9 +38,6 @@ public:
     static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
                                   int prefixLength, const QString &deviceAddress, bool wrongNetwork,
                                   bool conflict, const QString &range = QString());
-
-    // The status line with the link to "Search other networks…" after it, as rich text.
-    static QString statusWithLink(const QString &line, const QString &link);
 
     // One table row. The table shows these items but never owns them: destroying a record
     // takes its items out of their cells.
@@ -145,12 +142,10 @@ private:
     QIcon warningIcon;
     AddressConflicts conflicts;
 
-    QLabel *statusLabel = nullptr;
+    StatusLine *statusLine = nullptr;
     // The address ranges every search sends to, as the user gave them; kept until cleared,
     // never stored.
     QString rangesText;
-    // The host firewall as seen when the latest search ended.
-    std::unique_ptr<FirewallState> firewall;
     TableActions *actions = nullptr;
     ListSaver *saver = nullptr;
 };

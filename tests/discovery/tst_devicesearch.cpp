@@ -279,7 +279,7 @@ void TestDeviceSearch::portHeldOnEveryAddressOrOnOne()
     QVERIFY(search.report().portInUseEverywhere());
     QCOMPARE(search.report().bindErrors.size(), 3);
     QCOMPARE(search.report().requestsSent, 0);
-    QCOMPARE(SearchStatus(true, 0, search.report()).line(),
+    QCOMPARE(SearchStatus(SearchState::Searching, 0, search.report()).line(),
              QStringLiteral("Port 44444 is in use by another program"));
 
     // Held on LAN 1 only: the others search, and nothing reaches LAN 1 from any address or port.
@@ -296,7 +296,7 @@ void TestDeviceSearch::portHeldOnEveryAddressOrOnOne()
     QTest::qWait(300);
     QCOMPARE(first->lines().filter(QStringLiteral("request from ")), QStringList());
     QCOMPARE(first->lines().filter(QStringLiteral("ignored")), QStringList());
-    QVERIFY(SearchStatus(false, 0, report)
+    QVERIFY(SearchStatus(SearchState::Ended, 0, report)
                 .toolTip()
                 .contains(QStringLiteral("10.0.1.1 on lan1h: port 44444 is in use")));
 }
@@ -334,7 +334,7 @@ void TestDeviceSearch::refusedSendsNamed()
     search.start();
     QCOMPARE(search.report().requestsSent, 0);
     QCOMPARE(search.report().sendErrors.size(), 2);
-    QCOMPARE(SearchStatus(true, 0, search.report()).line(),
+    QCOMPARE(SearchStatus(SearchState::Searching, 0, search.report()).line(),
              QStringLiteral("The search could not be sent"));
 }
 
@@ -375,7 +375,7 @@ void TestDeviceSearch::unreadableCountedPerSenderUnderFlood()
     QCOMPARE(report.unreadable.first().size, 31);
     QCOMPARE(report.unreadable.at(1).size, 40);
     QVERIFY(report.unreadableOtherCount > 0);
-    QVERIFY(SearchStatus(false, 0, report)
+    QVERIFY(SearchStatus(SearchState::Ended, 0, report)
                 .toolTip()
                 .contains(QStringLiteral(" answers from 127.0.1.1 could not be read (31 bytes)")));
 }
@@ -449,7 +449,7 @@ void TestDeviceSearch::loopbackOnlyWindowClosesWithFinished()
     QCOMPARE(search.report().addressCount, 1);
     QCOMPARE(search.report().requestsSent, 1);
     QVERIFY(search.report().noNetwork());
-    QCOMPARE(SearchStatus(false, 0, search.report()).line(),
+    QCOMPARE(SearchStatus(SearchState::Ended, 0, search.report()).line(),
              QStringLiteral("No network connection"));
     // Closing a closed window announces nothing.
     search.stop();

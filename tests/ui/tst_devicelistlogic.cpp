@@ -4,7 +4,7 @@
 #include "mainwindow.h"
 #include "networkcheck.h"
 #include "rangedialog.h"
-#include "searchstatus.h"
+#include "statusline.h"
 
 #include <QDate>
 #include <QHostAddress>
@@ -47,8 +47,6 @@ private slots:
     void inNetwork_data();
     void inNetwork();
     void conflicts();
-    void statusTexts_data();
-    void statusTexts();
     void toolTips();
     void statusLink();
     void sweepEstimate_data();
@@ -239,57 +237,6 @@ void TestDeviceListLogic::conflicts()
     QCOMPARE(conflicts.add(QStringLiteral("10.0.0.5"), 0), QVector<int>());
 }
 
-void TestDeviceListLogic::statusTexts_data()
-{
-    QTest::addColumn<bool>("searching");
-    QTest::addColumn<int>("found");
-    QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("polish");
-
-    QTest::newRow("searching, none yet") << true << 0 << "Searching..."
-                                         << "Szukanie...";
-    QTest::newRow("searching, 1") << true << 1 << "Searching... 1 device found"
-                                  << "Szukanie... znaleziono 1 urządzenie";
-    QTest::newRow("searching, 2") << true << 2 << "Searching... 2 devices found"
-                                  << "Szukanie... znaleziono 2 urządzenia";
-    QTest::newRow("searching, 5") << true << 5 << "Searching... 5 devices found"
-                                  << "Szukanie... znaleziono 5 urządzeń";
-    QTest::newRow("searching, 22") << true << 22 << "Searching... 22 devices found"
-                                   << "Szukanie... znaleziono 22 urządzenia";
-    QTest::newRow("none") << false << 0 << "No devices: check cable, power, network"
-                          << "Brak urządzeń: sprawdź kabel, prąd, sieć";
-    QTest::newRow("1") << false << 1 << "1 device found"
-                       << "Znaleziono 1 urządzenie";
-    QTest::newRow("2") << false << 2 << "2 devices found"
-                       << "Znaleziono 2 urządzenia";
-    QTest::newRow("4") << false << 4 << "4 devices found"
-                       << "Znaleziono 4 urządzenia";
-    QTest::newRow("5") << false << 5 << "5 devices found"
-                       << "Znaleziono 5 urządzeń";
-    QTest::newRow("12") << false << 12 << "12 devices found"
-                        << "Znaleziono 12 urządzeń";
-    QTest::newRow("21") << false << 21 << "21 devices found"
-                        << "Znaleziono 21 urządzeń";
-    QTest::newRow("22") << false << 22 << "22 devices found"
-                        << "Znaleziono 22 urządzenia";
-    QTest::newRow("112") << false << 112 << "112 devices found"
-                         << "Znaleziono 112 urządzeń";
-}
-
-void TestDeviceListLogic::statusTexts()
-{
-    QFETCH(bool, searching);
-    QFETCH(int, found);
-    QFETCH(QString, english);
-    QFETCH(QString, polish);
-    // A search on a network that sent its request and saw nothing amiss.
-    SearchReport report;
-    report.addressCount = 2;
-    report.networkAddressCount = 1;
-    report.requestsSent = 2;
-    QCOMPARE(SearchStatus(searching, found, report).line(), expectPolish() ? polish : english);
-}
-
 void TestDeviceListLogic::toolTips()
 {
     const QHostAddress local(QStringLiteral("10.1.0.1"));
@@ -334,10 +281,9 @@ void TestDeviceListLogic::statusLink()
     // The link is a sentence of its own; a line that ends a sentence already gets no stop.
     const QString link = QStringLiteral("Search other networks…");
     const QString tail = QStringLiteral(" <a href=\"#ranges\">Search other networks…</a>");
-    QCOMPARE(
-        MainWindow::statusWithLink(QStringLiteral("No devices: check cable, power, network"), link),
-        QStringLiteral("No devices: check cable, power, network.") + tail);
-    QCOMPARE(MainWindow::statusWithLink(QStringLiteral("No devices: is a firewall <b>?"), link),
+    QCOMPARE(StatusLine::withLink(QStringLiteral("No devices: check cable, power, network"), link),
+             QStringLiteral("No devices: check cable, power, network.") + tail);
+    QCOMPARE(StatusLine::withLink(QStringLiteral("No devices: is a firewall <b>?"), link),
              QStringLiteral("No devices: is a firewall &lt;b&gt;?") + tail);
 }
 
