@@ -1,6 +1,7 @@
 #pragma once
 
-#include "addressconflicts.h"
+#include "addressmarks.h"
+#include "devicecolumn.h"
 
 #include <array>
 #include <deque>
@@ -31,13 +32,6 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
-
-    // The tooltip of a row: where the device answered, and what is wrong with its address.
-    // A device found through an address range names the range instead: it is on another
-    // network by design.
-    static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
-                                  int prefixLength, const QString &deviceAddress, bool wrongNetwork,
-                                  bool conflict, const QString &range = QString());
 
     // The status line with the link to "Search other networks…" after it, as rich text.
     static QString statusWithLink(const QString &line, const QString &link);
@@ -114,36 +108,9 @@ private:
     QTimer *adjustTimer = nullptr;
     QElapsedTimer sinceFit;
     int rowCount = 0;
-    std::array<bool, 3> sortAscending{{true, true, true}};
+    std::array<bool, DeviceColumn::Count> sortAscending{{true, true, true}};
 
-    // Where each record's device answered, by the record's index in rows.
-    struct RowAddress
-    {
-        QString interfaceName;
-        QHostAddress localAddress;
-        int prefixLength = -1;
-        bool wrongNetwork = false;
-        bool conflict = false;
-        QString range;
-
-        bool operator==(const RowAddress &other) const
-        {
-            return interfaceName == other.interfaceName && localAddress == other.localAddress &&
-                   prefixLength == other.prefixLength && wrongNetwork == other.wrongNetwork &&
-                   conflict == other.conflict && range == other.range;
-        }
-    };
-    QVector<RowAddress> rowAddresses;
-    // The last tooltip made, and what it was made from.
-    struct
-    {
-        bool valid = false;
-        RowAddress address;
-        QString deviceAddress;
-        QString text;
-    } lastTip;
-    QIcon warningIcon;
-    AddressConflicts conflicts;
+    AddressMarks marks{this};
 
     QLabel *statusLabel = nullptr;
     // The address ranges every search sends to, as the user gave them; kept until cleared,
