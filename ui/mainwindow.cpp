@@ -130,6 +130,7 @@ void MainWindow::setupForm()
 void MainWindow::createTable()
 {
     table = new QTableWidget(this);
+    table->setObjectName(QStringLiteral("deviceTable"));
     table->setColumnCount(DeviceColumn::Count);
     adjustTable();
 
@@ -166,6 +167,7 @@ void MainWindow::createTable()
 void MainWindow::createButtons()
 {
     refreshButton = new QPushButton(tr("Refresh"), this);
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
     refreshButton->setGeometry(528, 398, 100, 30);
     // A button's accessible name is its text.
     // Return presses a focused button, as Space does; the window is no dialog, where that
@@ -181,6 +183,7 @@ void MainWindow::createButtons()
     });
 
     connectButton = new QPushButton(tr("Connect"), this);
+    connectButton->setObjectName(QStringLiteral("connectButton"));
     connectButton->setGeometry(638, 398, 100, 30);
     connectButton->setAccessibleDescription(
         tr("Opens the web interface of the selected device in the browser."));
@@ -192,6 +195,7 @@ void MainWindow::createButtons()
 void MainWindow::createLogo()
 {
     logoLabel = new QLabel(this);
+    logoLabel->setObjectName(QStringLiteral("logoLabel"));
     // As an icon the logo also holds scout@2x.png, and hands out whichever image suits the
     // screen's pixel ratio at the label's size in device-independent pixels.
     logoLabel->setPixmap(QIcon(QStringLiteral(":/scout.png")).pixmap(QSize(247, windowHeight)));
