@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QHostAddress>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>

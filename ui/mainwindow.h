@@ -7,13 +7,10 @@
 #include <deque>
 #include <memory>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QIcon>
-#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTableWidgetItem>
-#include <QVector>
 
 class ListSaver;
 class QLabel;
