@@ -2,8 +2,7 @@
 
 #include "csvfield.h"
 #include "devicerecord.h"
-#include "devicetext.h"
-#include "terminaltext.h"
+#include "printabletext.h"
 
 #include <utility>
 
@@ -43,14 +42,19 @@ QString csvRow(const QStringList &fields)
 QString deviceJson(const DeviceRecord &record, const QString &before, const QString &after)
 {
     return QLatin1Char('{') + (before.isEmpty() ? QString() : before + QLatin1String(", ")) +
-           QLatin1String("\"serial\": ") + jsonString(record.serialNumber) +
-           QLatin1String(", \"ip\": ") + jsonString(record.ipAddress) +
-           QLatin1String(", \"mac\": ") + jsonString(record.macAddress) +
-           QLatin1String(", \"interface\": ") + jsonString(record.interfaceName) +
-           QLatin1String(", \"network\": ") + jsonString(networkText(record)) +
+           QLatin1String("\"serial\": ") +
+           printableText(record.serialNumber, PrintableFor::JsonString) +
+           QLatin1String(", \"ip\": ") + printableText(record.ipAddress, PrintableFor::JsonString) +
+           QLatin1String(", \"mac\": ") +
+           printableText(record.macAddress, PrintableFor::JsonString) +
+           QLatin1String(", \"interface\": ") +
+           printableText(record.interfaceName, PrintableFor::JsonString) +
+           QLatin1String(", \"network\": ") +
+           printableText(networkText(record), PrintableFor::JsonString) +
            (record.range.isEmpty()
                 ? QString()
-                : QString(QLatin1String(", \"range\": ") + jsonString(record.range))) +
+                : QString(QLatin1String(", \"range\": ") +
+                          printableText(record.range, PrintableFor::JsonString))) +
            (after.isEmpty() ? QString() : QLatin1String(", ") + after) + QLatin1Char('}');
 }
 
@@ -82,15 +86,15 @@ QString DeviceWriter::device(const DeviceRecord &record)
     ++written;
     switch (format) {
     case OutputFormat::Table:
-        heldRows.append({terminalText(record.serialNumber), terminalText(record.ipAddress),
-                         terminalText(record.macAddress), terminalText(record.interfaceName)});
+        heldRows.append({printableText(record.serialNumber), printableText(record.ipAddress),
+                         printableText(record.macAddress), printableText(record.interfaceName)});
         break;
     case OutputFormat::Csv: {
         QStringList fields{record.serialNumber, record.ipAddress, record.macAddress,
                            record.interfaceName};
         if (toTerminal) {
             for (QString &field : fields)
-                field = terminalText(field);
+                field = printableText(field);
         }
         return csvRow(fields);
     }
@@ -105,11 +109,13 @@ QString DeviceWriter::device(const DeviceRecord &record)
 QString DeviceWriter::missing(const QString &serialNumber, const QString &ipAddress,
                               const QString &macAddress)
 {
-    QString object = QLatin1String("{\"serial\": ") + jsonString(serialNumber);
+    QString object =
+        QLatin1String("{\"serial\": ") + printableText(serialNumber, PrintableFor::JsonString);
     if (!ipAddress.isEmpty())
-        object += QLatin1String(", \"ip\": ") + jsonString(ipAddress);
+        object += QLatin1String(", \"ip\": ") + printableText(ipAddress, PrintableFor::JsonString);
     if (!macAddress.isEmpty())
-        object += QLatin1String(", \"mac\": ") + jsonString(macAddress);
+        object +=
+            QLatin1String(", \"mac\": ") + printableText(macAddress, PrintableFor::JsonString);
     object += QLatin1String(", \"missing\": true}");
     switch (format) {
     case OutputFormat::Json:

@@ -4,8 +4,8 @@
 #include "clioptions.h"
 #include "interruptnotifier.h"
 #include "localaddress.h"
+#include "printabletext.h"
 #include "searchrun.h"
-#include "terminaltext.h"
 #include "verboselog.h"
 #include "version.h"
 
@@ -32,7 +32,7 @@ void print(std::FILE *stream, const QString &text)
 int usage(const QString &error)
 {
     // The error quotes what was typed: escaped, like every outside text on the terminal.
-    print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(terminalText(error)) + usageText());
+    print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(printableText(error)) + usageText());
     return usageError;
 }
 
@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
     QObject::connect(&interrupts, &InterruptNotifier::interrupted, &run, &SearchRun::interrupt);
     QObject::connect(&run, &SearchRun::done, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (!run.start(&error)) {
-        print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(terminalText(error)));
+        print(stderr, QStringLiteral("ostrel-scout-cli: %1\n").arg(printableText(error)));
         return noSocket;
     }
     app.exec();

@@ -2,8 +2,8 @@
 
 #include "devicesearch.h"
 #include "discoverylog.h"
+#include "printabletext.h"
 #include "searchstatus.h"
-#include "terminaltext.h"
 #include "watchprinter.h"
 
 #include <QDateTime>
@@ -112,7 +112,7 @@ void SearchRun::finish()
         write(writer.end());
     if (printedSerials.isEmpty() && search) {
         const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: ") +
-                                  terminalText(emptyListMessage()) + QLatin1Char('\n'))
+                                  printableText(emptyListMessage()) + QLatin1Char('\n'))
                                      .toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
     }
@@ -172,7 +172,7 @@ void SearchRun::writeMissing()
                                                    device.ipAddress + QLatin1Char(')'));
     }
     const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: expected, not answering: ") +
-                              terminalText(names.join(QLatin1String(", "))) + QLatin1Char('\n'))
+                              printableText(names.join(QLatin1String(", "))) + QLatin1Char('\n'))
                                  .toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
 }
@@ -192,7 +192,7 @@ void SearchRun::tellAboutRanges()
     lastRangeLines = lines;
     QString text;
     for (const QString &line : lines)
-        text += QStringLiteral("ostrel-scout-cli: ") + terminalText(line) + QLatin1Char('\n');
+        text += QStringLiteral("ostrel-scout-cli: ") + printableText(line) + QLatin1Char('\n');
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
 }

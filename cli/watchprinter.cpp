@@ -1,8 +1,7 @@
 #include "watchprinter.h"
 
-#include "devicetext.h"
 #include "devicewriter.h"
-#include "terminaltext.h"
+#include "printabletext.h"
 
 #include <QStringList>
 
@@ -65,7 +64,7 @@ QString WatchPrinter::summary() const
     QStringList silent;
     for (const DeviceWatch::Device &device : watch.devices()) {
         if (!device.answering)
-            silent << terminalText(device.record.serialNumber);
+            silent << printableText(device.record.serialNumber);
     }
     QString text = QStringLiteral("watch ended after %1 searches: %2 answering, %3 not answering")
                        .arg(watch.searchCount())
@@ -86,13 +85,15 @@ QString WatchPrinter::event(const DeviceWatch::Change &change, const QDateTime &
         const QString after =
             change.previousAddress.isEmpty()
                 ? QString()
-                : QLatin1String("\"previous_ip\": ") + jsonString(change.previousAddress);
+                : QLatin1String("\"previous_ip\": ") +
+                      printableText(change.previousAddress, PrintableFor::JsonString);
         return deviceJson(device, before, after) + QLatin1Char('\n');
     }
-    QString line = tableLine({when.toString(QStringLiteral("HH:mm:ss")), name,
-                              terminalText(device.serialNumber), terminalText(device.ipAddress),
-                              terminalText(device.macAddress), terminalText(device.interfaceName)});
+    QString line =
+        tableLine({when.toString(QStringLiteral("HH:mm:ss")), name,
+                   printableText(device.serialNumber), printableText(device.ipAddress),
+                   printableText(device.macAddress), printableText(device.interfaceName)});
     if (!change.previousAddress.isEmpty())
-        line += QLatin1String("  (was ") + terminalText(change.previousAddress) + QLatin1Char(')');
+        line += QLatin1String("  (was ") + printableText(change.previousAddress) + QLatin1Char(')');
     return line + QLatin1Char('\n');
 }

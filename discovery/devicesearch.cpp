@@ -4,9 +4,9 @@
 #include "directread.h"
 #include "discoverydatagram.h"
 #include "discoverylog.h"
+#include "printabletext.h"
 #include "rangesender.h"
 #include "releasegradually.h"
-#include "terminaltext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -83,8 +83,8 @@ void DeviceSearch::start()
     for (const SearchReport::AddressError &error : std::as_const(searchReport.bindErrors))
         qCInfo(lcDiscovery, "address %s on %s: port %d not bound: %s",
                qUtf8Printable(error.address.toString()),
-               qUtf8Printable(terminalText(error.interfaceName)), int(discoveryPort),
-               qUtf8Printable(terminalText(error.error)));
+               qUtf8Printable(printableText(error.interfaceName)), int(discoveryPort),
+               qUtf8Printable(printableText(error.error)));
 
     const QByteArray request = discoveryRequest();
     for (const Endpoint &endpoint : std::as_const(endpoints)) {
@@ -92,7 +92,7 @@ void DeviceSearch::start()
             continue;
         qCInfo(lcDiscovery, "address %s on %s: bound to port %d",
                qUtf8Printable(endpoint.local.address.toString()),
-               qUtf8Printable(terminalText(endpoint.local.interfaceName)), int(discoveryPort));
+               qUtf8Printable(printableText(endpoint.local.interfaceName)), int(discoveryPort));
         connect(endpoint.socket, &QUdpSocket::readyRead, this, &DeviceSearch::receive,
                 Qt::UniqueConnection);
         if (broadcast)
@@ -193,7 +193,7 @@ void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
     if (sent == request.size()) {
         ++searchReport.requestsSent;
         qCInfo(lcDiscovery, "request sent from %s on %s", qUtf8Printable(where),
-               qUtf8Printable(terminalText(endpoint.local.interfaceName)));
+               qUtf8Printable(printableText(endpoint.local.interfaceName)));
         return;
     }
     const QString error =
@@ -201,8 +201,8 @@ void DeviceSearch::send(const Endpoint &endpoint, const QByteArray &request)
     searchReport.sendErrors.append(
         SearchReport::AddressError{endpoint.local.interfaceName, endpoint.local.address, error});
     qCInfo(lcDiscovery, "request from %s on %s not sent: %s", qUtf8Printable(where),
-           qUtf8Printable(terminalText(endpoint.local.interfaceName)),
-           qUtf8Printable(terminalText(error)));
+           qUtf8Printable(printableText(endpoint.local.interfaceName)),
+           qUtf8Printable(printableText(error)));
 }
 
 void DeviceSearch::stop()
@@ -362,7 +362,7 @@ bool DeviceSearch::readQueued(int perSocket, QDeadlineTimer deadline)
         knownSerials.insert(record.serialNumber);
         if (knownSerials.size() == known) {
             qCDebug(lcDiscovery, "repeated answer of %s from %s",
-                    qUtf8Printable(terminalText(record.serialNumber)),
+                    qUtf8Printable(printableText(record.serialNumber)),
                     qUtf8Printable(record.ipAddress));
             if (!searchRanges.isEmpty())
                 heardTwice(record);
@@ -502,7 +502,7 @@ void DeviceSearch::countLate(const DeviceRecord &record)
         return;
     ++searchReport.lateDevices;
     qCInfo(lcDiscovery, "late answer of %s from %s, after the receive window closed",
-           qUtf8Printable(terminalText(record.serialNumber)), qUtf8Printable(record.ipAddress));
+           qUtf8Printable(printableText(record.serialNumber)), qUtf8Printable(record.ipAddress));
 }
 
 void DeviceSearch::discardQueued()

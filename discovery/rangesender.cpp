@@ -2,7 +2,7 @@
 
 #include "discoverydatagram.h"
 #include "discoverylog.h"
-#include "terminaltext.h"
+#include "printabletext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -191,7 +191,7 @@ void RangeSender::failed(SearchReport::RangeReport &report, quint32 destination,
     }
     report.sendErrors.append({error, 1, QHostAddress(destination)});
     qCInfo(lcDiscovery, "range %s: request to %s not sent: %s", qPrintable(report.range),
-           qPrintable(QHostAddress(destination).toString()), qUtf8Printable(terminalText(error)));
+           qPrintable(QHostAddress(destination).toString()), qUtf8Printable(printableText(error)));
 }
 
 void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
@@ -224,7 +224,7 @@ void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
             report.localAddresses.append(localAddress);
             qCInfo(lcDiscovery, "range %s: requests from %s on %s", qPrintable(report.range),
                    qPrintable(localAddress.toString()),
-                   qUtf8Printable(terminalText(lastSource.interfaceName)));
+                   qUtf8Printable(printableText(lastSource.interfaceName)));
         }
     }
     if (!lastSource.socket) {

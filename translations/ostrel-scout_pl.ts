@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pl_PL" sourcelanguage="en">
 <context>
+    <name>AddressMarks</name>
+    <message>
+        <source>Found by searching %1, through %2 on %3</source>
+        <translation>Znalezione w zakresie %1, z adresu %2 na %3</translation>
+    </message>
+    <message>
+        <source>Answered on %1 (%2/%3)</source>
+        <translation>Urządzenie odpowiedziało przez %1 (%2/%3)</translation>
+    </message>
+    <message>
+        <source>Its address %1 lies outside that network: a browser on this computer will probably not reach it.</source>
+        <translation>Jego adres %1 leży poza tą siecią: przeglądarka na tym komputerze zapewne się z nim nie połączy.</translation>
+    </message>
+    <message>
+        <source>Give the device an address in %1, or give this computer an address in the device&apos;s network.</source>
+        <translation>Nadaj urządzeniu adres w sieci %1 albo temu komputerowi adres w sieci urządzenia.</translation>
+    </message>
+    <message>
+        <source>Another listed device answers from %1 too: Connect can reach only one of them.</source>
+        <translation>Inne urządzenie z listy też odpowiada z adresu %1: „Połącz” otworzy tylko jedno z nich.</translation>
+    </message>
+    <message>
+        <source>Give each device an address of its own.</source>
+        <translation>Nadaj każdemu urządzeniu osobny adres.</translation>
+    </message>
+</context>
+<context>
     <name>AddressOpener</name>
     <message>
         <source>Open in browser</source>
@@ -235,30 +262,6 @@ Czy chcesz go zastąpić?</translation>
     <message>
         <source>A device answering a search.</source>
         <translation>Urządzenie odpowiadające na wyszukiwanie.</translation>
-    </message>
-    <message>
-        <source>Answered on %1 (%2/%3)</source>
-        <translation>Urządzenie odpowiedziało przez %1 (%2/%3)</translation>
-    </message>
-    <message>
-        <source>Its address %1 lies outside that network: a browser on this computer will probably not reach it.</source>
-        <translation>Jego adres %1 leży poza tą siecią: przeglądarka na tym komputerze zapewne się z nim nie połączy.</translation>
-    </message>
-    <message>
-        <source>Give the device an address in %1, or give this computer an address in the device&apos;s network.</source>
-        <translation>Nadaj urządzeniu adres w sieci %1 albo temu komputerowi adres w sieci urządzenia.</translation>
-    </message>
-    <message>
-        <source>Another listed device answers from %1 too: Connect can reach only one of them.</source>
-        <translation>Inne urządzenie z listy też odpowiada z adresu %1: „Połącz” otworzy tylko jedno z nich.</translation>
-    </message>
-    <message>
-        <source>Give each device an address of its own.</source>
-        <translation>Nadaj każdemu urządzeniu osobny adres.</translation>
-    </message>
-    <message>
-        <source>Found by searching %1, through %2 on %3</source>
-        <translation>Znalezione w zakresie %1, z adresu %2 na %3</translation>
     </message>
     <message>
         <source>Stop</source>

@@ -5,7 +5,6 @@
 #include "ipsortkey.h"
 #include "listsaver.h"
 #include "mainwindowform.h"
-#include "networkcheck.h"
 #include "rangedialog.h"
 #include "rangesender.h"
 #include "releasegradually.h"
@@ -16,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QHostAddress>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
@@ -23,7 +23,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -32,7 +31,6 @@
 namespace {
 constexpr int windowWidth = 748;
 constexpr int windowHeight = 433;
-constexpr int macColumn = 2;
 // Rows placed in one pass at most: a few milliseconds of work.
 constexpr int maxRowsPerPass = 4096;
 // Every placing of rows repaints the table, which costs more than placing a few hundred rows:
@@ -132,7 +130,8 @@ void MainWindow::setupForm()
 void MainWindow::createTable()
 {
     table = new QTableWidget(this);
-    table->setColumnCount(3);
+    table->setObjectName(QStringLiteral("deviceTable"));
+    table->setColumnCount(DeviceColumn::Count);
     adjustTable();
 
     headerLabels << tr("Serial Number") << tr("IP") << tr("MAC");
@@ -168,6 +167,7 @@ void MainWindow::createTable()
 void MainWindow::createButtons()
 {
     refreshButton = new QPushButton(tr("Refresh"), this);
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
     refreshButton->setGeometry(528, 398, 100, 30);
     // A button's accessible name is its text.
     // Return presses a focused button, as Space does; the window is no dialog, where that
@@ -183,6 +183,7 @@ void MainWindow::createButtons()
     });
 
     connectButton = new QPushButton(tr("Connect"), this);
+    connectButton->setObjectName(QStringLiteral("connectButton"));
     connectButton->setGeometry(638, 398, 100, 30);
     connectButton->setAccessibleDescription(
         tr("Opens the web interface of the selected device in the browser."));
@@ -194,6 +195,7 @@ void MainWindow::createButtons()
 void MainWindow::createLogo()
 {
     logoLabel = new QLabel(this);
+    logoLabel->setObjectName(QStringLiteral("logoLabel"));
     // As an icon the logo also holds scout@2x.png, and hands out whichever image suits the
     // screen's pixel ratio at the label's size in device-independent pixels.
     logoLabel->setPixmap(QIcon(QStringLiteral(":/scout.png")).pixmap(QSize(247, windowHeight)));
@@ -216,10 +218,7 @@ void MainWindow::startDiscovery()
         // Rows not placed yet read the record as it is now.
         if (index >= int(rows.size()))
             return;
-        RowAddress &address = rowAddresses[index];
-        address.range.clear();
-        address.wrongNetwork = !isInNetwork(QHostAddress(rows[index].ipItem.text()),
-                                            address.localAddress, address.prefixLength);
+        marks.answeredDirectly(index, QHostAddress(rows[index].ipItem.text()));
         markRow(index);
     });
     broadcaster->sendBroadcast();
@@ -229,7 +228,7 @@ void MainWindow::startDiscovery()
 void MainWindow::adjustTable()
 {
     table->setGeometry(247, 10, 491, 383);
-    table->resizeColumnToContents(macColumn);
+    table->resizeColumnToContents(DeviceColumn::Mac);
     sinceFit.start();
 }
 
@@ -258,9 +257,9 @@ void MainWindow::fillTable(int added)
     table->setRowCount(rowCount);
     for (int i = rowCount - added; i < rowCount; ++i) {
         deviceInfo &record = rows[i];
-        table->setItem(i, 0, &record.serialItem);
-        table->setItem(i, 1, &record.ipItem);
-        table->setItem(i, 2, &record.macItem);
+        table->setItem(i, DeviceColumn::Serial, &record.serialItem);
+        table->setItem(i, DeviceColumn::Ip, &record.ipItem);
+        table->setItem(i, DeviceColumn::Mac, &record.macItem);
     }
 }
 
@@ -295,19 +294,9 @@ void MainWindow::listNewDevices()
             lastAddress = QHostAddress(device.ipAddress);
         }
         makeRow(blank, device.serialNumber, device.ipAddress, device.macAddress);
-        RowAddress address;
-        address.interfaceName = device.interfaceName;
-        address.localAddress = device.localAddress;
-        address.prefixLength = device.prefixLength;
-        address.range = device.range;
-        // A device asked through a range is expected on another network.
-        address.wrongNetwork = device.range.isEmpty() &&
-                               !isInNetwork(lastAddress, device.localAddress, device.prefixLength);
-        rowAddresses.append(address);
-        // Rows listed earlier are marked again when they have just become part of a conflict.
-        const QVector<int> conflicting = conflicts.add(device.ipAddress, index);
-        for (int row : conflicting) {
-            rowAddresses[row].conflict = true;
+        // Rows placed earlier are marked again when they have just become part of a conflict;
+        // those of this pass are marked below.
+        for (int row : marks.add(device, lastAddress, index)) {
             if (row < shown)
                 markRow(row);
         }
@@ -354,8 +343,7 @@ void MainWindow::startSearch()
     adjustTable();
     connectButton->setEnabled(false);
     refreshButton->setEnabled(false);
-    releaseGradually(rowAddresses, this);
-    conflicts.clear();
+    marks.clear(this);
     statusLine->newSearch();
     broadcaster->sendBroadcast();
     refreshButton->setEnabled(true);
@@ -371,7 +359,7 @@ void MainWindow::rowSelected()
 
 void MainWindow::connectSlot()
 {
-    const QTableWidgetItem *ipItem = table->item(table->currentRow(), 1);
+    const QTableWidgetItem *ipItem = table->item(table->currentRow(), DeviceColumn::Ip);
     if (!ipItem)
         return;
     const QUrl url(QStringLiteral("http://") + ipItem->data(Qt::DisplayRole).toString(),
@@ -390,40 +378,6 @@ void MainWindow::sortTable(int column)
     const bool ascending = sortAscending.at(column);
     table->sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     sortAscending[column] = !ascending;
-}
-
-QString MainWindow::addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
-                                   int prefixLength, const QString &deviceAddress,
-                                   bool wrongNetwork, bool conflict, const QString &range)
-{
-    QStringList lines;
-    const bool networkKnown = !localAddress.isNull() && prefixLength >= 0 && prefixLength <= 32;
-    QString network;
-    if (!range.isEmpty()) {
-        lines << tr("Found by searching %1, through %2 on %3")
-                     .arg(range, localAddress.toString(), interfaceName);
-    } else if (networkKnown) {
-        const quint32 mask = prefixLength == 0 ? 0 : ~quint32(0) << (32 - prefixLength);
-        network = QHostAddress(localAddress.toIPv4Address() & mask).toString() + QLatin1Char('/') +
-                  QString::number(prefixLength);
-        lines << tr("Answered on %1 (%2/%3)")
-                     .arg(interfaceName, localAddress.toString(), QString::number(prefixLength));
-    }
-    if (wrongNetwork && networkKnown && range.isEmpty()) {
-        lines << tr("Its address %1 lies outside that network: a browser on this computer will "
-                    "probably not reach it.")
-                     .arg(deviceAddress)
-              << tr("Give the device an address in %1, or give this computer an address in the "
-                    "device's network.")
-                     .arg(network);
-    }
-    if (conflict) {
-        lines << tr("Another listed device answers from %1 too: Connect can reach only one of "
-                    "them.")
-                     .arg(deviceAddress)
-              << tr("Give each device an address of its own.");
-    }
-    return lines.join(QLatin1Char('\n'));
 }
 
 void MainWindow::createStatusLine()
@@ -468,29 +422,5 @@ void MainWindow::searchOtherNetworks()
 void MainWindow::markRow(int index)
 {
     deviceInfo &record = rows[index];
-    const RowAddress &address = rowAddresses.at(index);
-    const bool marked = address.wrongNetwork || address.conflict;
-    // Rows of a search mostly repeat the tooltip of the row before (the same network, or the
-    // same shared address): the text is made again only when something in it changes.
-    const QString deviceAddress = marked ? record.ipItem.text() : QString();
-    if (!lastTip.valid || !(lastTip.address == address) || lastTip.deviceAddress != deviceAddress) {
-        lastTip.valid = true;
-        lastTip.address = address;
-        lastTip.deviceAddress = deviceAddress;
-        lastTip.text =
-            addressToolTip(address.interfaceName, address.localAddress, address.prefixLength,
-                           deviceAddress, address.wrongNetwork, address.conflict, address.range);
-    }
-    const QVariant tip = lastTip.text.isEmpty() ? QVariant() : QVariant(lastTip.text);
-    for (QTableWidgetItem *item :
-         {static_cast<QTableWidgetItem *>(&record.serialItem),
-          static_cast<QTableWidgetItem *>(&record.ipItem), &record.macItem}) {
-        if (tip.isValid() || item->data(Qt::ToolTipRole).isValid())
-            item->setData(Qt::ToolTipRole, tip);
-    }
-    if (marked) {
-        if (warningIcon.isNull())
-            warningIcon = style()->standardIcon(QStyle::SP_MessageBoxWarning);
-        record.ipItem.setData(Qt::DecorationRole, warningIcon);
-    }
+    marks.mark(index, record.serialItem, record.ipItem, record.macItem);
 }

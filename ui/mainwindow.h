@@ -1,18 +1,16 @@
 #pragma once
 
-#include "addressconflicts.h"
+#include "addressmarks.h"
+#include "devicecolumn.h"
 
 #include <array>
 #include <deque>
 #include <memory>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QIcon>
-#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTableWidgetItem>
-#include <QVector>
 
 class ListSaver;
 class QLabel;
@@ -32,12 +30,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The tooltip of a row: where the device answered, and what is wrong with its address.
-    // A device found through an address range names the range instead: it is on another
-    // network by design.
-    static QString addressToolTip(const QString &interfaceName, const QHostAddress &localAddress,
-                                  int prefixLength, const QString &deviceAddress, bool wrongNetwork,
-                                  bool conflict, const QString &range = QString());
 
     // One table row. The table shows these items but never owns them: destroying a record
     // takes its items out of their cells.
@@ -111,36 +103,9 @@ private:
     QTimer *adjustTimer = nullptr;
     QElapsedTimer sinceFit;
     int rowCount = 0;
-    std::array<bool, 3> sortAscending{{true, true, true}};
+    std::array<bool, DeviceColumn::Count> sortAscending{{true, true, true}};
 
-    // Where each record's device answered, by the record's index in rows.
-    struct RowAddress
-    {
-        QString interfaceName;
-        QHostAddress localAddress;
-        int prefixLength = -1;
-        bool wrongNetwork = false;
-        bool conflict = false;
-        QString range;
-
-        bool operator==(const RowAddress &other) const
-        {
-            return interfaceName == other.interfaceName && localAddress == other.localAddress &&
-                   prefixLength == other.prefixLength && wrongNetwork == other.wrongNetwork &&
-                   conflict == other.conflict && range == other.range;
-        }
-    };
-    QVector<RowAddress> rowAddresses;
-    // The last tooltip made, and what it was made from.
-    struct
-    {
-        bool valid = false;
-        RowAddress address;
-        QString deviceAddress;
-        QString text;
-    } lastTip;
-    QIcon warningIcon;
-    AddressConflicts conflicts;
+    AddressMarks marks{this};
 
     StatusLine *statusLine = nullptr;
     // The address ranges every search sends to, as the user gave them; kept until cleared,

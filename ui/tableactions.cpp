@@ -1,5 +1,6 @@
 #include "tableactions.h"
 
+#include "devicecolumn.h"
 #include "devicecsv.h"
 
 #include <functional>
@@ -9,12 +10,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QTableWidget>
-
-namespace {
-constexpr int serialColumn = 0;
-constexpr int ipColumn = 1;
-constexpr int macColumn = 2;
-} // namespace
 
 TableActions::TableActions(QTableWidget *table, QWidget *window)
     : QObject(window)
@@ -35,11 +30,11 @@ TableActions::TableActions(QTableWidget *table, QWidget *window)
                             {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, table,
                             [this] { emit openRequested(); });
     copyIpAction = makeAction(tr("Copy IP address"), {}, table,
-                              [this] { copyToClipboard(selectedText(ipColumn)); });
+                              [this] { copyToClipboard(selectedText(DeviceColumn::Ip)); });
     copyMacAction = makeAction(tr("Copy MAC address"), {}, table,
-                               [this] { copyToClipboard(selectedText(macColumn)); });
+                               [this] { copyToClipboard(selectedText(DeviceColumn::Mac)); });
     copySerialAction = makeAction(tr("Copy serial number"), {}, table,
-                                  [this] { copyToClipboard(selectedText(serialColumn)); });
+                                  [this] { copyToClipboard(selectedText(DeviceColumn::Serial)); });
     copyRowAction = makeAction(tr("Copy row"), {QKeySequence::Copy}, window, [this] { copyRow(); });
     saveAction = makeAction(tr("Save list as CSV..."), {QKeySequence::Save}, window,
                             [this] { emit saveRequested(); });
@@ -88,7 +83,7 @@ void TableActions::showMenuForSelection()
 {
     const int row = selectedRow();
     const QPoint position =
-        row < 0 ? QPoint(8, 8) : table->visualItemRect(table->item(row, ipColumn)).center();
+        row < 0 ? QPoint(8, 8) : table->visualItemRect(table->item(row, DeviceColumn::Ip)).center();
     showContextMenu(position, row >= 0);
 }
 
@@ -132,6 +127,7 @@ void TableActions::copyToClipboard(const QString &text)
 
 void TableActions::copyRow()
 {
-    copyToClipboard(DeviceCsv::clipboardRow(selectedText(serialColumn), selectedText(ipColumn),
-                                            selectedText(macColumn)));
+    copyToClipboard(DeviceCsv::clipboardRow(selectedText(DeviceColumn::Serial),
+                                            selectedText(DeviceColumn::Ip),
+                                            selectedText(DeviceColumn::Mac)));
 }

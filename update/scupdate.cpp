@@ -1,5 +1,6 @@
 #include "scupdate.h"
 
+#include "printabletext.h"
 #include "updatelog.h"
 #include "updatewindow.h"
 
@@ -88,7 +89,7 @@ void SCUpdate::updateResponse()
     const std::optional<UpdateOffer> answer = readUpdateAnswer(status, answerBody);
     if (!answer) {
         qCInfo(lcUpdate, "answer not usable (HTTP status %d, %d bytes, %s), no offer", status,
-               int(answerBody.size()), qPrintable(reply->errorString()));
+               int(answerBody.size()), qUtf8Printable(printableText(reply->errorString())));
         deleteSCUpdate();
         return;
     }
@@ -97,7 +98,7 @@ void SCUpdate::updateResponse()
         deleteSCUpdate();
         return;
     }
-    qCInfo(lcUpdate, "version %s offered", qPrintable(answer->newestVersion));
+    qCInfo(lcUpdate, "version %s offered", qUtf8Printable(printableText(answer->newestVersion)));
     offer = *answer;
     emit updateAvailable();
 }
@@ -113,10 +114,12 @@ void SCUpdate::openUpdateWindow()
 void SCUpdate::downloadUpdate()
 {
     if (isOpenableInstallerUrl(offer.installer)) {
-        qCInfo(lcUpdate, "opening the installer %s", qPrintable(offer.installer.toString()));
+        qCInfo(lcUpdate, "opening the installer %s",
+               qUtf8Printable(printableText(offer.installer.toString())));
         QDesktopServices::openUrl(offer.installer);
     } else {
-        qCInfo(lcUpdate, "installer address %s not opened", qPrintable(offer.installer.toString()));
+        qCInfo(lcUpdate, "installer address %s not opened",
+               qUtf8Printable(printableText(offer.installer.toString())));
     }
     deleteSCUpdate();
 }

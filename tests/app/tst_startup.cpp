@@ -56,11 +56,7 @@ void TestStartup::windowWorksWithServerUnreachable()
     refused->checkForUpdate();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    QPushButton *refresh = nullptr;
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->geometry().x() == 528)
-            refresh = button;
-    }
+    auto *refresh = window.findChild<QPushButton *>(QStringLiteral("refreshButton"));
     QVERIFY(refresh);
     QTest::mouseClick(refresh, Qt::LeftButton);
 

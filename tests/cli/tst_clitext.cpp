@@ -1,11 +1,9 @@
 #include "bindmode.h"
 #include "clioptions.h"
 #include "devicerecord.h"
-#include "devicetext.h"
 #include "devicewriter.h"
 #include "discoverylog.h"
 #include "interruptnotifier.h"
-#include "terminaltext.h"
 #include "verboselog.h"
 #include "watchprinter.h"
 
@@ -29,16 +27,6 @@
 Q_DECLARE_METATYPE(OutputFormat)
 
 namespace {
-
-// Every code unit an answer can put into a record: bytes 0x00 to 0x7f as they are, bytes 0x80
-// to 0xff widened with their sign.
-QString everyAnswerCodeUnit()
-{
-    QString text;
-    for (int byte = 0; byte < 256; ++byte)
-        text += QChar(ushort(qint16(qint8(quint8(byte)))));
-    return text;
-}
 
 DeviceRecord record(const QString &serial, const QString &ip = QStringLiteral("10.1.0.2"))
 {
@@ -76,13 +64,6 @@ private slots:
     void unknownInterface();
     void watchOptions();
     void expectedDevices();
-
-    void jsonEscapes_data();
-    void jsonEscapes();
-    void jsonParsesBackEveryCodeUnit();
-    void terminalEscapes_data();
-    void terminalEscapes();
-    void terminalTextIsInert();
 
     void table();
     void csv();
@@ -332,90 +313,6 @@ void TestCliText::unknownInterface()
         QStringLiteral("eth1"));
     // Names are exact.
     QCOMPARE(firstUnknownInterface({QStringLiteral("ETH0")}, available), QStringLiteral("ETH0"));
-}
-
-void TestCliText::jsonEscapes_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("plain") << QStringLiteral("AB12 /:.-") << QStringLiteral("\"AB12 /:.-\"");
-    QTest::newRow("empty") << QString() << QStringLiteral("\"\"");
-    QTest::newRow("quote and backslash")
-        << QStringLiteral("a\"b\\c") << QStringLiteral("\"a\\\"b\\\\c\"");
-    QTest::newRow("short escapes")
-        << QStringLiteral("\b\f\n\r\t") << QStringLiteral("\"\\b\\f\\n\\r\\t\"");
-    QTest::newRow("other controls")
-        << QString(QChar(0)) + QChar(1) + QChar(0x1b) + QChar(0x1f) + QChar(0x7f)
-        << QStringLiteral("\"\\u0000\\u0001\\u001b\\u001f\\u007f\"");
-    QTest::newRow("answer bytes above 0x7f")
-        << QString(QChar(0xff80)) + QChar(0xffe9) + QChar(0xffff)
-        << QStringLiteral("\"\\uff80\\uffe9\\uffff\"");
-    QTest::newRow("letters beyond ASCII")
-        << QString::fromUtf8("é€") << QStringLiteral("\"\\u00e9\\u20ac\"");
-    QTest::newRow("surrogate pair")
-        << QString::fromUtf8("\xf0\x9f\x98\x80") << QStringLiteral("\"\\ud83d\\ude00\"");
-}
-
-void TestCliText::jsonEscapes()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(jsonString(text), expected);
-}
-
-void TestCliText::jsonParsesBackEveryCodeUnit()
-{
-    const QString all = everyAnswerCodeUnit();
-    const QString json = QLatin1Char('[') + jsonString(all) + QLatin1Char(']');
-    for (const QChar c : json)
-        QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7f,
-                 qPrintable(QString::number(c.unicode())));
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &error);
-    QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(document.array().at(0).toString(), all);
-}
-
-void TestCliText::terminalEscapes_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("plain") << QStringLiteral("AB12345678") << QStringLiteral("AB12345678");
-    QTest::newRow("colour change")
-        << QChar(0x1b) + QStringLiteral("[31mRED") << QStringLiteral("\\x1b[31mRED");
-    QTest::newRow("cursor and line controls")
-        << QString(QChar(0)) + QChar(8) + QChar(9) + QChar(10) + QChar(13) + QChar(0x7f)
-        << QStringLiteral("\\x00\\x08\\x09\\x0a\\x0d\\x7f");
-    QTest::newRow("C1 controls") << QString(QChar(0x85)) + QChar(0x9b) + QChar(0x9f)
-                                 << QStringLiteral("\\x85\\x9b\\x9f");
-    QTest::newRow("answer bytes above 0x7f as bytes")
-        << QString(QChar(0xff80)) + QChar(0xff9b) + QChar(0xffe9) + QChar(0xffff)
-        << QStringLiteral("\\x80\\x9b\\xe9\\xff");
-    QTest::newRow("backslash doubled, so escapes cannot be forged")
-        << QStringLiteral("\\x1b") << QStringLiteral("\\\\x1b");
-    QTest::newRow("letters from an interface name stay")
-        << QString::fromUtf8("sieć0") << QString::fromUtf8("sieć0");
-}
-
-void TestCliText::terminalEscapes()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(terminalText(text), expected);
-}
-
-void TestCliText::terminalTextIsInert()
-{
-    const QString shown = terminalText(everyAnswerCodeUnit());
-    for (const QChar c : shown)
-        QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7f,
-                 qPrintable(QString::number(c.unicode())));
-    // Printable ASCII is shown as it is.
-    QVERIFY(shown.contains(QLatin1String(
-        " !\"#$%&'()*+,-./"
-        "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\\\]^_`abcdefghijklmnopqrstuvwxyz{|}~")));
 }
 
 void TestCliText::table()

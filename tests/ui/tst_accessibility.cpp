@@ -37,7 +37,7 @@ void TestAccessibility::namesAndDescriptions()
     QWidget *table = deviceTable(window);
     QWidget *refresh = refreshButton(window);
     QWidget *connect = connectButton(window);
-    QWidget *logo = window.findChild<QLabel *>();
+    QWidget *logo = logoLabel(window);
     QVERIFY(table && refresh && connect && logo);
 
     const bool polish = expectPolish();

@@ -1,4 +1,5 @@
 #include "addressconflicts.h"
+#include "addressmarks.h"
 #include "csvfield.h"
 #include "devicecsv.h"
 #include "mainwindow.h"
@@ -239,17 +240,20 @@ void TestDeviceListLogic::conflicts()
 
 void TestDeviceListLogic::toolTips()
 {
+    using Network = AddressMarks::Network;
+    using Conflict = AddressMarks::Conflict;
     const QHostAddress local(QStringLiteral("10.1.0.1"));
     const QString answered =
         expectPolish() ? QStringLiteral("Urządzenie odpowiedziało przez eth0 (10.1.0.1/24)")
                        : QStringLiteral("Answered on eth0 (10.1.0.1/24)");
 
-    QCOMPARE(MainWindow::addressToolTip(QStringLiteral("eth0"), local, 24,
-                                        QStringLiteral("10.1.0.7"), false, false),
+    QCOMPARE(AddressMarks::toolTip(QStringLiteral("eth0"), local, 24, QStringLiteral("10.1.0.7"),
+                                   Network::Inside, Conflict::None),
              answered);
 
-    const QString wrong = MainWindow::addressToolTip(QStringLiteral("eth0"), local, 24,
-                                                     QStringLiteral("192.168.1.100"), true, false);
+    const QString wrong =
+        AddressMarks::toolTip(QStringLiteral("eth0"), local, 24, QStringLiteral("192.168.1.100"),
+                              Network::Outside, Conflict::None);
     QStringList lines = wrong.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines.at(0), answered);
@@ -257,8 +261,9 @@ void TestDeviceListLogic::toolTips()
     QVERIFY2(lines.at(1).contains(QLatin1String("192.168.1.100")), qPrintable(wrong));
     QVERIFY2(lines.at(2).contains(QLatin1String("10.1.0.0/24")), qPrintable(wrong));
 
-    const QString conflict = MainWindow::addressToolTip(QStringLiteral("eth0"), local, 24,
-                                                        QStringLiteral("10.1.0.7"), false, true);
+    const QString conflict =
+        AddressMarks::toolTip(QStringLiteral("eth0"), local, 24, QStringLiteral("10.1.0.7"),
+                              Network::Inside, Conflict::SharedAddress);
     lines = conflict.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3);
     QVERIFY2(lines.at(1).contains(QLatin1String("10.1.0.7")), qPrintable(conflict));
@@ -267,12 +272,13 @@ void TestDeviceListLogic::toolTips()
         qPrintable(conflict));
 
     // Both at once; and nothing known about where the answer came in.
-    QCOMPARE(MainWindow::addressToolTip(QStringLiteral("eth0"), local, 24,
-                                        QStringLiteral("192.168.1.100"), true, true)
+    QCOMPARE(AddressMarks::toolTip(QStringLiteral("eth0"), local, 24,
+                                   QStringLiteral("192.168.1.100"), Network::Outside,
+                                   Conflict::SharedAddress)
                  .count(QLatin1Char('\n')),
              4);
-    QCOMPARE(MainWindow::addressToolTip(QString(), QHostAddress(), -1, QStringLiteral("10.1.0.7"),
-                                        false, false),
+    QCOMPARE(AddressMarks::toolTip(QString(), QHostAddress(), -1, QStringLiteral("10.1.0.7"),
+                                   Network::Inside, Conflict::None),
              QString());
 }
 

@@ -50,7 +50,7 @@ void TestHighDpi::logoDrawnForTheScreen()
 {
     const qreal scale = expectedScale();
     MainWindow window;
-    auto *logo = window.findChild<QLabel *>();
+    auto *logo = window.findChild<QLabel *>(QStringLiteral("logoLabel"));
     QVERIFY(logo);
     QCOMPARE(logo->size(), QSize(247, 433));
 

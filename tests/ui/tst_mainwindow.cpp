@@ -96,7 +96,7 @@ void TestMainWindow::buttonsAndHeaders()
 void TestMainWindow::logoAndIcon()
 {
     MainWindow window;
-    auto *logo = window.findChild<QLabel *>();
+    QLabel *logo = logoLabel(window);
     QVERIFY(logo);
     QCOMPARE(logo->geometry(), QRect(0, 0, 247, 433));
     const QPixmap pixmap = logo->pixmap(Qt::ReturnByValue);

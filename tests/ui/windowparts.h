@@ -2,30 +2,32 @@
 
 #include "mainwindow.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 
-// The main window's widgets carry no object names; tests find them by type and place.
-inline QPushButton *buttonAt(MainWindow &window, int x)
+// The main window's widgets by their object names; tst_mainwindow checks where they sit.
+template<typename Widget> Widget *windowPart(MainWindow &window, const char *name)
 {
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->geometry().x() == x)
-            return button;
-    }
-    return nullptr;
+    return window.findChild<Widget *>(QLatin1String(name));
 }
 
 inline QPushButton *refreshButton(MainWindow &window)
 {
-    return buttonAt(window, 528);
+    return windowPart<QPushButton>(window, "refreshButton");
 }
 
 inline QPushButton *connectButton(MainWindow &window)
 {
-    return buttonAt(window, 638);
+    return windowPart<QPushButton>(window, "connectButton");
 }
 
 inline QTableWidget *deviceTable(MainWindow &window)
 {
-    return window.findChild<QTableWidget *>();
+    return windowPart<QTableWidget>(window, "deviceTable");
+}
+
+inline QLabel *logoLabel(MainWindow &window)
+{
+    return windowPart<QLabel>(window, "logoLabel");
 }

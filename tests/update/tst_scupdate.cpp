@@ -9,9 +9,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <zlib.h>
@@ -119,6 +121,7 @@ private slots:
     void closeControlEndsNothing();
     void unsafeInstallerNotOpened_data();
     void unsafeInstallerNotOpened();
+    void serverTextsLoggedInert();
 
 private:
     // Starts a check against a server answering with the given answer and waits for its prompt.
@@ -488,6 +491,48 @@ void TestSCUpdate::unsafeInstallerNotOpened()
     QTest::mouseClick(promptButton(prompt, "Update now"), Qt::LeftButton);
     QTRY_VERIFY(updatePrompts().isEmpty());
     QCOMPARE(log.events, QStringList({QStringLiteral("checker"), QStringLiteral("prompt")}));
+}
+
+namespace {
+
+QStringList updateLog;
+
+void keepUpdateLog(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && qstrcmp(context.category, "ostrel.update") == 0)
+        updateLog.append(message);
+}
+
+} // namespace
+
+// The log names what the server sent, escaped: a version or an address cannot move the cursor
+// or change colours of the terminal the log goes to.
+void TestSCUpdate::serverTextsLoggedInert()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("ostrel.update.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(keepUpdateLog);
+    const auto restore = qScopeGuard([previous] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        updateLog.clear();
+    });
+
+    LoopbackHttpServer server;
+    QPointer<SCUpdate> checker;
+    UpdateWindow *prompt = promptFor(
+        server,
+        offering(R"({"newestVersion":"\u001b[2J2.1","installer":"javascript:\u001b[31m\\x"})"),
+        checker);
+    QVERIFY(prompt);
+    QTest::mouseClick(promptButton(prompt, "Update now"), Qt::LeftButton);
+    QTRY_VERIFY(checker.isNull());
+
+    QVERIFY(updateLog.contains(QStringLiteral("version \\x1b[2J2.1 offered")));
+    QCOMPARE(updateLog.filter(QStringLiteral("not opened")).size(), 1);
+    for (const QString &line : std::as_const(updateLog)) {
+        for (const QChar c : line)
+            QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7f, qPrintable(line));
+    }
 }
 
 QTEST_MAIN(TestSCUpdate)
