@@ -13,6 +13,7 @@
 #include "searchstatus.h"
 #include "tableactions.h"
 #include "udpbroadcaster.h"
+#include "watchview.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -80,6 +81,15 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::searchOtherNetworks);
     saver = new ListSaver(table, this);
     startDiscovery();
+    watch = new WatchView(table, broadcaster.get(), this);
+    actions->addMenuActions({watch->keepWatchingAction(), watch->compareAction()});
+    connect(watch, &WatchView::takingTable, this, [this] {
+        detachRows();
+        releaseGradually(rows, this);
+        releaseGradually(rowAddresses, this);
+        conflicts.clear();
+    });
+    connect(watch, &WatchView::statusChanged, this, &MainWindow::updateStatus);
 
     // Keyboard use: the table has the focus at start; Tab goes table, Refresh, Connect.
     setTabOrder(table, refreshButton);
@@ -280,6 +290,8 @@ void MainWindow::readFromUDP()
 
 void MainWindow::listNewDevices()
 {
+    if (watch->holdsTable())
+        return;
     const int found = broadcaster->deviceCount();
     const int shown = int(rows.size());
     // A flood is listed a slice per pass, so that the window keeps answering.
@@ -355,6 +367,10 @@ void MainWindow::refreshSlot()
 
 void MainWindow::startSearch()
 {
+    if (watch->refresh() == WatchView::Refresh::Searched) {
+        updateStatus();
+        return;
+    }
     detachRows();
     releaseGradually(rows, this);
     adjustTable();
@@ -458,7 +474,10 @@ void MainWindow::updateStatus()
     const SearchReport &report = broadcaster->report();
     const bool offerRanges =
         !searching && rows.empty() && !report.noNetwork() && !report.noAddressBound();
-    if (offerRanges) {
+    if (watch && watch->holdsTable()) {
+        statusLabel->setTextFormat(Qt::PlainText);
+        statusLabel->setText(watch->statusLine());
+    } else if (offerRanges) {
         statusLabel->setTextFormat(Qt::RichText);
         statusLabel->setText(statusWithLink(status.line(), tr("Search other networks…")));
     } else {

@@ -21,6 +21,7 @@ class QTableWidget;
 class QTimer;
 class TableActions;
 class UDPBroadcaster;
+class WatchView;
 struct FirewallState;
 struct MainWindowForm;
 
@@ -153,4 +154,6 @@ private:
     std::unique_ptr<FirewallState> firewall;
     TableActions *actions = nullptr;
     ListSaver *saver = nullptr;
+    // Keep watching and Compare with a list: while on, it shows the devices in the table.
+    WatchView *watch = nullptr;
 };

@@ -67,6 +67,11 @@ void TableActions::setRowSelected(bool selected)
         action->setEnabled(selected);
 }
 
+void TableActions::addMenuActions(const QList<QAction *> &actions)
+{
+    moreActions += actions;
+}
+
 bool TableActions::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::ContextMenu || (watched != table && watched != table->viewport()))
@@ -107,6 +112,7 @@ void TableActions::showContextMenu(const QPoint &viewportPosition, bool onRow)
     }
     menu->addAction(saveAction);
     menu->addAction(searchOtherAction);
+    menu->addActions(moreActions);
     menu->popup(table->viewport()->mapToGlobal(viewportPosition));
     openMenu = menu;
 }

@@ -26,6 +26,7 @@ WatchRows::Update WatchRows::answered(const DeviceRecord &record, const QDateTim
         row.notInList = comparing;
         update.row = appendRow(row);
         update.appended = true;
+        update.changed = true;
         return update;
     }
     update.row = *known;
@@ -37,6 +38,7 @@ WatchRows::Update WatchRows::answered(const DeviceRecord &record, const QDateTim
         row.answering = true;
         row.ipAddress = record.ipAddress;
         row.macAddress = record.macAddress;
+        update.changed = true;
         return update;
     }
     for (const DeviceWatch::Change &change : changes) {
@@ -48,6 +50,7 @@ WatchRows::Update WatchRows::answered(const DeviceRecord &record, const QDateTim
             row.ipAddress = record.ipAddress;
         }
     }
+    update.changed = !changes.isEmpty() || row.macAddress != record.macAddress;
     row.macAddress = record.macAddress;
     return update;
 }

@@ -41,6 +41,8 @@ public:
     {
         int row = -1;
         bool appended = false;
+        // Anything shown of the row changed.
+        bool changed = false;
         // It answers again after it had been marked not answering.
         bool back = false;
     };
