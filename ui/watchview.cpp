@@ -103,7 +103,7 @@ WatchView::Refresh WatchView::refresh()
         holding = false;
         return Refresh::LeftToWindow;
     }
-    startRound();
+    search();
     return Refresh::Searched;
 }
 
@@ -114,6 +114,11 @@ void WatchView::startRound()
         pauseTimer->start();
         return;
     }
+    search();
+}
+
+void WatchView::search()
+{
     rows.searchStarted();
     shownAnswers = 0;
     roundStarted = QDateTime::currentDateTime();

@@ -50,7 +50,9 @@ signals:
 private:
     void setWatching(bool on);
     void takeTable();
+    // The next search of the watch, unless a sweep of other networks still goes on.
     void startRound();
+    void search();
     // Shows the answers the search received since the last call.
     void listAnswers();
     void searchFinished();
