@@ -156,7 +156,7 @@ int main(int argc, char **argv)
     std::printf("|%s|%s|\n", QByteArray(54, '-').constData(), QByteArray(11, '-').constData());
     row("rows kept", table->rowCount(), 0);
     row("rows not answering at the end", rows.rows().notAnsweringCount(), 0);
-    row("single search into an empty table, CPU (ms, best of 5)", singleSearch, 2);
+    row("single search, empty table, CPU (ms, best of 5)", singleSearch, 2);
     row("round while watching, median CPU (ms)", median, 2);
     row("round while watching, slowest CPU (ms)", slowest, 2);
     row("round with all 1000 rows changing, median CPU (ms)", movingCpu[movingCpu.size() / 2], 2);
