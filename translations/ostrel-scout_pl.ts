@@ -659,12 +659,13 @@ Czy chcesz go zastąpić?</translation>
         <translation>Odpowiada: %1, nie odpowiada: %2</translation>
     </message>
     <message>
-        <source>%1; %2 missing, %3 not in the list</source>
-        <translation>%1; brakuje: %2, spoza listy: %3</translation>
+        <source>%1 answering, %2 not, %3 missing, %4 not in the list</source>
+        <translation>Odpowiada: %1, nie: %2, brakuje: %3, spoza listy: %4</translation>
     </message>
     <message>
-        <source>%1 (last search %2)</source>
-        <translation>%1 (ostatnie wyszukiwanie %2)</translation>
+        <source>%1 (%2)</source>
+        <extracomment>The status line and the time the last search began.</extracomment>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>

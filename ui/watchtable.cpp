@@ -5,6 +5,10 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+namespace {
+constexpr int macColumn = 2;
+} // namespace
+
 WatchTable::WatchTable(QTableWidget *table)
     : table(table)
 {}
@@ -132,6 +136,7 @@ void WatchTable::placeNewRows()
         table->setItem(at, 1, &record.ipItem);
         table->setItem(at, 2, &record.macItem);
     }
+    table->resizeColumnToContents(macColumn);
 }
 
 void WatchTable::detachItems()

@@ -179,20 +179,22 @@ QString WatchRows::toolTip(const Row &row)
 
 QString WatchRows::statusLine(Watching watching, const QDateTime &lastSearch) const
 {
-    QString line;
-    if (watching == Watching::On) {
-        line = tr("Watching: %1 answering, %2 not answering")
-                   .arg(answeringCount())
-                   .arg(notAnsweringCount());
-    } else {
-        line = tr("%1 answering, %2 not answering").arg(answeringCount()).arg(notAnsweringCount());
+    // The line has room for about 55 characters, in two lines.
+    if (comparing) {
+        return tr("%1 answering, %2 not, %3 missing, %4 not in the list")
+            .arg(answeringCount())
+            .arg(notAnsweringCount())
+            .arg(missingCount())
+            .arg(notInListCount());
     }
-    if (comparing)
-        line = tr("%1; %2 missing, %3 not in the list")
-                   .arg(line)
-                   .arg(missingCount())
-                   .arg(notInListCount());
-    if (lastSearch.isValid())
-        line = tr("%1 (last search %2)").arg(line, clockText(lastSearch));
-    return line;
+    const QString line =
+        watching == Watching::On
+            ? tr("Watching: %1 answering, %2 not answering")
+                  .arg(answeringCount())
+                  .arg(notAnsweringCount())
+            : tr("%1 answering, %2 not answering").arg(answeringCount()).arg(notAnsweringCount());
+    if (!lastSearch.isValid())
+        return line;
+    //: The status line and the time the last search began.
+    return tr("%1 (%2)").arg(line, clockText(lastSearch));
 }

@@ -71,7 +71,8 @@ public:
     // Shown in grey: not answering, or listed and never heard from.
     static bool isGreyed(const Row &row);
     static QString toolTip(const Row &row);
-    // The status line; watching tells whether rounds of searches go on.
+    // The status line; watching tells whether rounds of searches go on. While comparing with a
+    // list it counts the list's marks instead of naming the watch and the last search's time.
     enum class Watching { On, Off };
     QString statusLine(Watching watching, const QDateTime &lastSearch) const;
 
