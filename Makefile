@@ -66,7 +66,7 @@ fuzz: build-fuzz
 # Each runs even when one before it missed a target; the status says whether all were met.
 bench: build
 	status=0; \
-	for program in discovery devicetable cli ranges status; do \
+	for program in discovery devicetable cli ranges status watch; do \
 		scripts/isolated $(BUILD)/bench/scout-bench-$$program || status=1; \
 	done; \
 	exit $$status

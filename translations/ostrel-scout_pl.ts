@@ -634,4 +634,67 @@ Czy chcesz go zastąpić?</translation>
         <translation>Ostrel Scout w wersji %1 jest już dostępny.</translation>
     </message>
 </context>
+<context>
+    <name>WatchRows</name>
+    <message>
+        <source>In the list, not answering</source>
+        <translation>Na liście, nie odpowiada</translation>
+    </message>
+    <message>
+        <source>Not answering since %1</source>
+        <translation>Nie odpowiada od %1</translation>
+    </message>
+    <message>
+        <source>New: first answered at %1</source>
+        <translation>Nowe: pierwsza odpowiedź o %1</translation>
+    </message>
+    <message>
+        <source>Answered from %1 before</source>
+        <translation>Wcześniej odpowiadało z %1</translation>
+    </message>
+    <message>
+        <source>Answers, but is not in the list</source>
+        <translation>Odpowiada, ale nie ma go na liście</translation>
+    </message>
+    <message>
+        <source>Watching: %1 answering, %2 not answering</source>
+        <translation>Obserwacja: odpowiada: %1, nie odpowiada: %2</translation>
+    </message>
+    <message>
+        <source>%1 answering, %2 not answering</source>
+        <translation>Odpowiada: %1, nie odpowiada: %2</translation>
+    </message>
+    <message>
+        <source>%1 answering, %2 not, %3 missing, %4 not in the list</source>
+        <translation>Odpowiada: %1, nie: %2, brakuje: %3, spoza listy: %4</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <extracomment>The status line and the time the last search began.</extracomment>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>WatchView</name>
+    <message>
+        <source>Keep watching</source>
+        <translation>Obserwuj stale</translation>
+    </message>
+    <message>
+        <source>Compare with a list…</source>
+        <translation>Porównaj z listą…</translation>
+    </message>
+    <message>
+        <source>Compare with a list</source>
+        <translation>Porównaj z listą</translation>
+    </message>
+    <message>
+        <source>Lists of devices (*.csv *.json *.jsonl);;All files (*)</source>
+        <translation>Listy urządzeń (*.csv *.json *.jsonl);;Wszystkie pliki (*)</translation>
+    </message>
+    <message>
+        <source>%1 is not a list of devices: %2</source>
+        <translation>%1 nie jest listą urządzeń: %2</translation>
+    </message>
+</context>
 </TS>

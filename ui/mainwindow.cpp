@@ -12,6 +12,7 @@
 #include "statusline.h"
 #include "tableactions.h"
 #include "udpbroadcaster.h"
+#include "watchview.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -77,6 +78,14 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::searchOtherNetworks);
     saver = new ListSaver(table, this);
     startDiscovery();
+    watch = new WatchView(table, broadcaster.get(), this);
+    actions->addMenuActions({watch->keepWatchingAction(), watch->compareAction()});
+    connect(watch, &WatchView::takingTable, this, [this] {
+        detachRows();
+        releaseGradually(rows, this);
+        marks.clear(this);
+    });
+    connect(watch, &WatchView::statusChanged, this, &MainWindow::updateStatus);
 
     // Keyboard use: the table has the focus at start; Tab goes table, Refresh, Connect.
     setTabOrder(table, refreshButton);
@@ -273,6 +282,8 @@ void MainWindow::readFromUDP()
 
 void MainWindow::listNewDevices()
 {
+    if (watch->holdsTable())
+        return;
     const int found = broadcaster->deviceCount();
     const int shown = int(rows.size());
     // A flood is listed a slice per pass, so that the window keeps answering.
@@ -338,6 +349,10 @@ void MainWindow::refreshSlot()
 
 void MainWindow::startSearch()
 {
+    if (watch->refresh() == WatchView::Refresh::Searched) {
+        updateStatus();
+        return;
+    }
     detachRows();
     releaseGradually(rows, this);
     adjustTable();
@@ -392,6 +407,8 @@ void MainWindow::updateStatus()
     statusLine->showVerdict(broadcaster->isReceiving() ? SearchState::Searching
                                                        : SearchState::Ended,
                             broadcaster->deviceCount(), broadcaster->report());
+    if (watch && watch->holdsTable())
+        statusLine->showInstead(watch->statusLine());
 
     const bool sweeping = broadcaster->isSendingRanges();
     if (sweeping != (refreshButton->text() == tr("Stop"))) {

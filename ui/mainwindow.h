@@ -20,6 +20,7 @@ class QTimer;
 class StatusLine;
 class TableActions;
 class UDPBroadcaster;
+class WatchView;
 struct MainWindowForm;
 
 class MainWindow : public QMainWindow
@@ -113,4 +114,6 @@ private:
     QString rangesText;
     TableActions *actions = nullptr;
     ListSaver *saver = nullptr;
+    // Keep watching and Compare with a list: while on, it shows the devices in the table.
+    WatchView *watch = nullptr;
 };

@@ -34,6 +34,12 @@ void StatusLine::showVerdict(SearchState state, int deviceCount, const SearchRep
     setToolTip(status.toolTip());
 }
 
+void StatusLine::showInstead(const QString &line)
+{
+    setTextFormat(Qt::PlainText);
+    setText(line);
+}
+
 void StatusLine::newSearch()
 {
     firewall = firewallLookedForOnce();

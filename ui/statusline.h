@@ -20,6 +20,9 @@ public:
     // Shows the verdict on the search as it stands; deviceCount counts the devices found, also
     // those not listed yet.
     void showVerdict(SearchState state, int deviceCount, const SearchReport &report);
+    // Shows line in place of the verdict's (keeping watch says how the devices are); the
+    // tooltip still explains the latest search.
+    void showInstead(const QString &line);
     // A new search: the firewall is looked for again when it could explain the search's end.
     void newSearch();
 

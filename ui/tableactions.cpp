@@ -62,6 +62,11 @@ void TableActions::setRowSelected(bool selected)
         action->setEnabled(selected);
 }
 
+void TableActions::addMenuActions(const QList<QAction *> &actions)
+{
+    moreActions += actions;
+}
+
 bool TableActions::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::ContextMenu || (watched != table && watched != table->viewport()))
@@ -102,6 +107,7 @@ void TableActions::showContextMenu(const QPoint &viewportPosition, bool onRow)
     }
     menu->addAction(saveAction);
     menu->addAction(searchOtherAction);
+    menu->addActions(moreActions);
     menu->popup(table->viewport()->mapToGlobal(viewportPosition));
     openMenu = menu;
 }

@@ -24,6 +24,8 @@ public:
 
     // The row actions are enabled only while a row is selected.
     void setRowSelected(bool selected);
+    // Actions the menu offers after "Search other networks…".
+    void addMenuActions(const QList<QAction *> &actions);
 
 signals:
     void openRequested();
@@ -55,5 +57,6 @@ private:
     QAction *refreshAction = nullptr;
     QAction *searchOtherAction = nullptr;
     QAction *menuAction = nullptr;
+    QList<QAction *> moreActions;
     QPointer<QMenu> openMenu;
 };

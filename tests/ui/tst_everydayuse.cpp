@@ -297,6 +297,8 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
 
     const QString save = text(polish, "Zapisz listę jako CSV...", "Save list as CSV...");
     const QString other = text(polish, "Przeszukaj inne sieci…", "Search other networks…");
+    const QString watch = text(polish, "Obserwuj stale", "Keep watching");
+    const QString compare = text(polish, "Porównaj z listą…", "Compare with a list…");
     rightClick(table, table->visualItemRect(table->item(1, 2)).center());
     QTRY_VERIFY(QApplication::activePopupWidget());
     QCOMPARE(
@@ -305,7 +307,8 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
                      text(polish, "Kopiuj adres IP", "Copy IP address"),
                      text(polish, "Kopiuj adres MAC", "Copy MAC address"),
                      text(polish, "Kopiuj numer seryjny", "Copy serial number"),
-                     text(polish, "Kopiuj wiersz", "Copy row"), QStringLiteral("-"), save, other}));
+                     text(polish, "Kopiuj wiersz", "Copy row"), QStringLiteral("-"), save, other,
+                     watch, compare}));
     // The clicked row is the one the menu acts on.
     QCOMPARE(table->selectedItems().constFirst()->row(), 1);
     closeMenu();
@@ -314,7 +317,7 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
     // Below the last row only saving and searching make sense.
     rightClick(table, QPoint(20, table->viewport()->height() - 5));
     QTRY_VERIFY(QApplication::activePopupWidget());
-    QCOMPARE(openMenuEntries(), QStringList({save, other}));
+    QCOMPARE(openMenuEntries(), QStringList({save, other, watch, compare}));
     closeMenu();
 
     // The Menu key and Shift+F10 open one menu for the selected row. For the Menu key the
@@ -336,7 +339,7 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
         QApplication::sendEvent(table, &event);
         QTest::keyRelease(QApplication::activePopupWidget(), key, modifiers);
         QTRY_VERIFY(QApplication::activePopupWidget());
-        QCOMPARE(openMenuEntries().size(), 8);
+        QCOMPARE(openMenuEntries().size(), 10);
         QTest::qWait(50);
         QCOMPARE(visibleMenus(), 1);
         closeMenu();

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "mainwindow.h"
+#include "watchrows.h"
+
+#include <deque>
+#include <QPointer>
+#include <QTableWidget>
+#include <QVector>
+
+// The kept rows of a watch as the table shows them: one row of items a WatchRows row, greyed,
+// bold (new), italic (not in the list) or highlighted as its marks say, with its tooltip.
+class WatchTable
+{
+public:
+    // table must outlive this.
+    explicit WatchTable(QTableWidget *table);
+    ~WatchTable();
+    WatchTable(const WatchTable &) = delete;
+    WatchTable &operator=(const WatchTable &) = delete;
+
+    // Shows count answers of the running search; the rows of devices that answer again after
+    // they were not answering come back.
+    QVector<int> answered(const DeviceRecord *records, int count, const QDateTime &when,
+                          WatchRows::Newness newness);
+    void searchStarted();
+    void searchEnded();
+    void compareWith(const QVector<ListedDevice> &list);
+    // Takes the rows out of the table and forgets them.
+    void clear();
+    // Shows row index highlighted until endHighlights().
+    void highlight(int index);
+    void endHighlights();
+    const WatchRows &rows() const { return watchRows; }
+
+private:
+    void showRow(int index);
+    void placeNewRows();
+    void detachItems();
+
+    // The window may delete the table first, its items taken out.
+    QPointer<QTableWidget> table;
+    WatchRows watchRows;
+    // The items the table shows, one record a row of watchRows; a deque never moves them.
+    std::deque<MainWindow::deviceInfo> items;
+    QVector<int> highlighted;
+};
