@@ -1,5 +1,7 @@
-#include "directread.h"
+#include "datagramio.h"
 
+#include <cerrno>
+#include <QHostAddress>
 #include <QUdpSocket>
 
 #ifdef Q_OS_LINUX
@@ -73,4 +75,50 @@ int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount
     Q_UNUSED(deadline)
     return 0;
 #endif
+}
+
+DatagramsSent sendDatagrams(QUdpSocket &socket, const QByteArray &payload,
+                            const quint32 *destinations, int count, quint16 port)
+{
+    count = qBound(0, count, maxDatagramBatch);
+    DatagramsSent result;
+#ifdef Q_OS_LINUX
+    // For a range of tens of thousands of addresses a call per datagram would cost as much as
+    // the sending itself.
+    sockaddr_in targets[maxDatagramBatch];
+    mmsghdr messages[maxDatagramBatch];
+    iovec vector{const_cast<char *>(payload.constData()), size_t(payload.size())};
+    for (int i = 0; i < count; ++i) {
+        targets[i] = sockaddr_in{};
+        targets[i].sin_family = AF_INET;
+        targets[i].sin_port = htons(port);
+        targets[i].sin_addr.s_addr = htonl(destinations[i]);
+        messages[i] = mmsghdr{};
+        messages[i].msg_hdr.msg_name = &targets[i];
+        messages[i].msg_hdr.msg_namelen = sizeof targets[i];
+        messages[i].msg_hdr.msg_iov = &vector;
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int sent =
+        ::sendmmsg(int(socket.socketDescriptor()), messages, unsigned(count), MSG_DONTWAIT);
+    if (sent > 0 || count == 0) {
+        result.count = qMax(sent, 0);
+        return result;
+    }
+    const int error = errno;
+    const bool full = error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS;
+    result.stop = full ? SendStop::BufferFull : SendStop::Failed;
+    result.error = qt_error_string(error);
+#else
+    for (; result.count < count; ++result.count) {
+        const QHostAddress destination(destinations[result.count]);
+        if (socket.writeDatagram(payload, destination, port) == payload.size())
+            continue;
+        result.stop = socket.error() == QAbstractSocket::TemporaryError ? SendStop::BufferFull
+                                                                        : SendStop::Failed;
+        result.error = socket.errorString();
+        break;
+    }
+#endif
+    return result;
 }

@@ -1,4 +1,4 @@
-#include "directread.h"
+#include "datagramio.h"
 
 #include <QTest>
 #include <QUdpSocket>
@@ -79,4 +79,4 @@ void TestDirectRead::windowsReadsBoundedByTime()
 }
 
 QTEST_GUILESS_MAIN(TestDirectRead)
-#include "tst_directread.moc"
+#include "tst_datagramio.moc"
