@@ -13,13 +13,12 @@
 #include <winsock2.h>
 #endif
 
-int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount,
-                          QDeadlineTimer deadline)
-{
+namespace {
+
 #ifdef Q_OS_LINUX
-    // One system call: nothing to bound.
-    Q_UNUSED(deadline)
-    const int count = qBound(0, maxCount, DatagramChunk::capacity);
+// One system call: nothing to bound by time.
+int readChunk(QUdpSocket &socket, DatagramChunk &chunk, int count)
+{
     mmsghdr messages[DatagramChunk::capacity];
     iovec vectors[DatagramChunk::capacity];
     sockaddr_in from[DatagramChunk::capacity];
@@ -38,11 +37,13 @@ int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount
         chunk.senders[i] = from[i].sin_family == AF_INET ? ntohl(from[i].sin_addr.s_addr) : 0;
     }
     return qMax(read, 0);
+}
 #elif defined(Q_OS_WIN)
-    // Windows has no call that takes several datagrams; one plain recvfrom() each is still far
-    // less work than the socket object's size query and read, which matters most under Wine,
-    // where every system call goes through the Wine server.
-    const int count = qBound(0, maxCount, DatagramChunk::capacity);
+// Windows has no call that takes several datagrams; one plain recvfrom() each is still far
+// less work than the socket object's size query and read, which matters most under Wine, where
+// every system call goes through the Wine server.
+int readChunk(QUdpSocket &socket, DatagramChunk &chunk, int count, QDeadlineTimer deadline)
+{
     const auto descriptor = static_cast<SOCKET>(socket.socketDescriptor());
     // Read whole, for the datagram's true size: Windows discards what a short buffer cuts off
     // and reports only that it was cut.
@@ -68,10 +69,24 @@ int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount
         ++read;
     }
     return read;
+}
+#endif
+
+} // namespace
+
+int readDatagramsDirectly(QUdpSocket &socket, DatagramChunk &chunk, int maxCount,
+                          QDeadlineTimer deadline)
+{
+    const int count = qBound(0, maxCount, DatagramChunk::capacity);
+#ifdef Q_OS_LINUX
+    Q_UNUSED(deadline)
+    return readChunk(socket, chunk, count);
+#elif defined(Q_OS_WIN)
+    return readChunk(socket, chunk, count, deadline);
 #else
     Q_UNUSED(socket)
     Q_UNUSED(chunk)
-    Q_UNUSED(maxCount)
+    Q_UNUSED(count)
     Q_UNUSED(deadline)
     return 0;
 #endif
