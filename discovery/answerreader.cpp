@@ -55,10 +55,8 @@ void AnswerReader::begin()
     rangeAnswers.clear();
     rangeCounted.clear();
     unreadable.clear();
-    unreadableOtherCount = 0;
     lateDevices = 0;
     lateSerials.clear();
-    lastUnreadable = -1;
     open = true;
 }
 
@@ -91,8 +89,8 @@ const DeviceRecord &AnswerReader::device(int index) const
 
 void AnswerReader::fillCounts(SearchReport &report) const
 {
-    report.unreadable = unreadable;
-    report.unreadableOtherCount = unreadableOtherCount;
+    report.unreadable = unreadable.senders();
+    report.unreadableOtherCount = unreadable.otherCount();
     report.lateDevices = lateDevices;
 }
 
@@ -195,7 +193,7 @@ void AnswerReader::collectAnswer(const SocketSet::Endpoint &endpoint, const char
     if (size != discoveryAnswerSize || !isAnswer(datagram)) {
         // A request, ours or another searcher's, is no answer at all.
         if (open && datagram != discoveryRequest())
-            countUnreadable(senderIp, size);
+            unreadable.count(senderIp, size);
         return;
     }
     // A burst of answers mostly comes from few senders; spare the address formatting.
@@ -257,37 +255,6 @@ void AnswerReader::heardTwice(const DeviceRecord &record)
     rangeAnswers.erase(found);
     devices[index].range.clear();
     emit deviceChanged(index);
-}
-
-void AnswerReader::countUnreadable(quint32 senderIp, int size)
-{
-    const auto reason = size == discoveryAnswerSize ? SearchReport::Unreadable::WrongMarkers
-                                                    : SearchReport::Unreadable::WrongSize;
-    qCInfo(lcDiscovery, "unreadable datagram from %s: %d bytes, %s",
-           qPrintable(QHostAddress(senderIp).toString()), size,
-           reason == SearchReport::Unreadable::WrongMarkers ? "wrong markers" : "wrong size");
-    // A bounded list: the cost of a datagram stays the same however many senders there are.
-    int index = lastUnreadable;
-    if (index < 0 || unreadable.at(index).sender.toIPv4Address() != senderIp) {
-        index = -1;
-        for (int i = 0; i < unreadable.size() && index < 0; ++i) {
-            if (unreadable.at(i).sender.toIPv4Address() == senderIp)
-                index = i;
-        }
-    }
-    if (index < 0) {
-        if (unreadable.size() >= SearchReport::maxUnreadableSenders) {
-            ++unreadableOtherCount;
-            return;
-        }
-        unreadable.append(SearchReport::UnreadableSender{QHostAddress(senderIp), 0, 0, reason});
-        index = unreadable.size() - 1;
-    }
-    SearchReport::UnreadableSender &entry = unreadable[index];
-    ++entry.count;
-    entry.size = size;
-    entry.reason = reason;
-    lastUnreadable = index;
 }
 
 void AnswerReader::countLate(const DeviceRecord &record)

@@ -5,6 +5,7 @@
 #include "devicerecord.h"
 #include "searchreport.h"
 #include "socketset.h"
+#include "unreadabletally.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
@@ -70,7 +71,6 @@ private:
     void countInRange(const DeviceRecord &record);
     // A listed device answered again.
     void heardTwice(const DeviceRecord &record);
-    void countUnreadable(quint32 senderIp, int size);
     void countLate(const DeviceRecord &record);
     void discardQueued();
     void scheduleReceive();
@@ -96,13 +96,10 @@ private:
     QHash<QString, int> rangeAnswers;
     // Devices counted as found by a range, by serial number.
     QSet<QString> rangeCounted;
-    QList<SearchReport::UnreadableSender> unreadable;
-    int unreadableOtherCount = 0;
+    UnreadableTally unreadable;
     int lateDevices = 0;
     // Devices counted as late in this search, so that one answering twice counts once.
     QSet<QString> lateSerials;
-    // The unreadable sender last counted, spared a lookup when the next datagram is its too.
-    int lastUnreadable = -1;
     // Sender text of the latest answer read, spared formatting for the next from it.
     quint32 lastSenderIp = 0;
     QString lastSenderText;
