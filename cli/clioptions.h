@@ -12,6 +12,7 @@ enum class OutputFormat { Table, Csv, Json, JsonLines };
 struct CliOptions
 {
     OutputFormat format = OutputFormat::Table;
+    // The receive window of each search.
     int timeoutMs = 5000;
     // 0: no limit.
     int count = 0;
