@@ -83,116 +83,120 @@ bool watchOptions(const QString &watchOnly, CliOptions *options, QString *error)
     return true;
 }
 
-} // namespace
-
-bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error)
+// Options that take no value; false for any other argument.
+bool flagOption(const QString &argument, CliOptions *options)
 {
-    *options = CliOptions();
-    QStringList rangeTexts;
-    bool rateGiven = false;
-    QString watchOnly;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        // "/?" is how Windows programs are asked for their help.
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
-            argument == QLatin1String("/?")) {
-            options->help = true;
-            continue;
-        }
-        if (argument == QLatin1String("--version")) {
-            options->version = true;
-            continue;
-        }
-        if (argument == QLatin1String("--verbose") || argument == QLatin1String("-v")) {
-            options->verbose = true;
-            continue;
-        }
-        if (argument == QLatin1String("--no-broadcast")) {
-            options->broadcast = false;
-            continue;
-        }
-        if (argument == QLatin1String("--watch")) {
-            options->watch = true;
-            continue;
-        }
-        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            *error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
-            return false;
-        }
+    // "/?" is how Windows programs are asked for their help.
+    if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+        argument == QLatin1String("/?"))
+        options->help = true;
+    else if (argument == QLatin1String("--version"))
+        options->version = true;
+    else if (argument == QLatin1String("--verbose") || argument == QLatin1String("-v"))
+        options->verbose = true;
+    else if (argument == QLatin1String("--no-broadcast"))
+        options->broadcast = false;
+    else if (argument == QLatin1String("--watch"))
+        options->watch = true;
+    else
+        return false;
+    return true;
+}
 
-        // "-a10.2.0.7" as "-a 10.2.0.7", as short options go.
-        const bool joinedShort = argument.startsWith(QLatin1String("-a")) && argument.size() > 2 &&
-                                 argument.at(2) != QLatin1Char('=');
-        const int equals = argument.indexOf(QLatin1Char('='));
-        QString name = joinedShort  ? QStringLiteral("-a")
-                       : equals < 0 ? argument
-                                    : argument.left(equals);
-        if (name == QLatin1String("-a"))
-            name = QStringLiteral("--address");
-        if (name == QLatin1String("--help") || name == QLatin1String("--version") ||
-            name == QLatin1String("--verbose") || name == QLatin1String("--no-broadcast") ||
-            name == QLatin1String("--watch")) {
-            *error = QStringLiteral("%1 takes no value").arg(name);
-            return false;
-        }
-        const bool known =
-            name == QLatin1String("--format") || name == QLatin1String("--timeout") ||
-            name == QLatin1String("--count") || name == QLatin1String("--interface") ||
-            name == QLatin1String("--repeat") || name == QLatin1String("--address") ||
-            name == QLatin1String("--rate") || name == QLatin1String("--lost-after") ||
-            name == QLatin1String("--expect") || name == QLatin1String("--timeout-total");
-        if (!known) {
-            *error = QStringLiteral("unknown option %1").arg(name);
-            return false;
-        }
-        QString value;
-        if (joinedShort) {
-            value = argument.mid(2);
-        } else if (equals >= 0) {
-            value = argument.mid(equals + 1);
-        } else if (i + 1 < arguments.size() && !looksLikeOption(arguments.at(i + 1))) {
-            value = arguments.at(++i);
-        } else {
-            *error = QStringLiteral("%1 needs a value").arg(name);
-            return false;
-        }
+bool isKnownValueOption(const QString &name)
+{
+    return name == QLatin1String("--format") || name == QLatin1String("--timeout") ||
+           name == QLatin1String("--count") || name == QLatin1String("--interface") ||
+           name == QLatin1String("--repeat") || name == QLatin1String("--address") ||
+           name == QLatin1String("--rate") || name == QLatin1String("--lost-after") ||
+           name == QLatin1String("--expect") || name == QLatin1String("--timeout-total");
+}
 
-        bool ok = true;
-        if (name == QLatin1String("--lost-after") || name == QLatin1String("--timeout-total"))
-            watchOnly = name;
-        if (name == QLatin1String("--lost-after"))
-            ok = numberOption(name, value, 1, 1000, &options->lostAfter, error);
-        else if (name == QLatin1String("--timeout-total"))
-            ok = numberOption(name, value, 1, INT_MAX / 1000, &options->totalTimeoutSeconds, error);
-        else if (name == QLatin1String("--expect"))
-            options->expected.append(value);
-        else if (name == QLatin1String("--format"))
-            ok = formatOption(value, &options->format, error);
-        else if (name == QLatin1String("--timeout"))
-            ok = numberOption(name, value, 1, INT_MAX, &options->timeoutMs, error);
-        else if (name == QLatin1String("--count"))
-            ok = numberOption(name, value, 1, INT_MAX, &options->count, error);
-        else if (name == QLatin1String("--repeat"))
-            ok = numberOption(name, value, 1, INT_MAX / 1000, &options->repeatSeconds, error);
-        else if (name == QLatin1String("--rate")) {
-            ok = numberOption(name, value, 1, 100000, &options->rate, error);
-            rateGiven = true;
-        } else if (name == QLatin1String("--address"))
-            rangeTexts.append(value);
-        else if (value.isEmpty()) {
-            *error = QStringLiteral("--interface needs a name");
-            ok = false;
-        } else {
-            options->interfaces.append(value);
-        }
-        if (!ok)
-            return false;
+// The name and value of the option at arguments[*index], moving *index past a value given as
+// the next argument.
+bool nameAndValue(const QStringList &arguments, int *index, QString *name, QString *value,
+                  QString *error)
+{
+    const QString &argument = arguments.at(*index);
+    // "-a10.2.0.7" as "-a 10.2.0.7", as short options go.
+    const bool joinedShort = argument.startsWith(QLatin1String("-a")) && argument.size() > 2 &&
+                             argument.at(2) != QLatin1Char('=');
+    const int equals = argument.indexOf(QLatin1Char('='));
+    *name = joinedShort ? QStringLiteral("-a") : equals < 0 ? argument : argument.left(equals);
+    if (*name == QLatin1String("-a"))
+        *name = QStringLiteral("--address");
+    if (*name == QLatin1String("--help") || *name == QLatin1String("--version") ||
+        *name == QLatin1String("--verbose") || *name == QLatin1String("--no-broadcast") ||
+        *name == QLatin1String("--watch")) {
+        *error = QStringLiteral("%1 takes no value").arg(*name);
+        return false;
     }
+    if (!isKnownValueOption(*name)) {
+        *error = QStringLiteral("unknown option %1").arg(*name);
+        return false;
+    }
+    if (joinedShort) {
+        *value = argument.mid(2);
+    } else if (equals >= 0) {
+        *value = argument.mid(equals + 1);
+    } else if (*index + 1 < arguments.size() && !looksLikeOption(arguments.at(*index + 1))) {
+        *value = arguments.at(++*index);
+    } else {
+        *error = QStringLiteral("%1 needs a value").arg(*name);
+        return false;
+    }
+    return true;
+}
+
+// What the options gave that is checked once all of them are read.
+struct Given
+{
+    QStringList rangeTexts;
+    bool rate = false;
+    // The last option given that means something only to a watch.
+    QString watchOnly;
+};
+
+bool valueOption(const QString &name, const QString &value, CliOptions *options, Given *given,
+                 QString *error)
+{
+    if (name == QLatin1String("--lost-after") || name == QLatin1String("--timeout-total"))
+        given->watchOnly = name;
+    if (name == QLatin1String("--lost-after"))
+        return numberOption(name, value, 1, 1000, &options->lostAfter, error);
+    if (name == QLatin1String("--timeout-total"))
+        return numberOption(name, value, 1, INT_MAX / 1000, &options->totalTimeoutSeconds, error);
+    if (name == QLatin1String("--expect"))
+        options->expected.append(value);
+    else if (name == QLatin1String("--format"))
+        return formatOption(value, &options->format, error);
+    else if (name == QLatin1String("--timeout"))
+        return numberOption(name, value, 1, INT_MAX, &options->timeoutMs, error);
+    else if (name == QLatin1String("--count"))
+        return numberOption(name, value, 1, INT_MAX, &options->count, error);
+    else if (name == QLatin1String("--repeat"))
+        return numberOption(name, value, 1, INT_MAX / 1000, &options->repeatSeconds, error);
+    else if (name == QLatin1String("--rate")) {
+        given->rate = true;
+        return numberOption(name, value, 1, 100000, &options->rate, error);
+    } else if (name == QLatin1String("--address"))
+        given->rangeTexts.append(value);
+    else if (value.isEmpty()) {
+        *error = QStringLiteral("--interface needs a name");
+        return false;
+    } else {
+        options->interfaces.append(value);
+    }
+    return true;
+}
+
+bool rangeOptions(const Given &given, CliOptions *options, QString *error)
+{
     // All ranges together, so that an overlap or the limit on addresses shows across options.
-    options->ranges = parseAddressRanges(rangeTexts.join(QLatin1Char(',')), error);
+    options->ranges = parseAddressRanges(given.rangeTexts.join(QLatin1Char(',')), error);
     if (!error->isEmpty())
         return false;
-    if (!rangeTexts.isEmpty() && options->ranges.isEmpty()) {
+    if (!given.rangeTexts.isEmpty() && options->ranges.isEmpty()) {
         *error = QStringLiteral("--address needs an address or a range");
         return false;
     }
@@ -201,11 +205,34 @@ bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString 
         return false;
     }
     // The broadcast is one request per address: a rate alone would pace nothing.
-    if (rateGiven && options->ranges.isEmpty()) {
+    if (given.rate && options->ranges.isEmpty()) {
         *error = QStringLiteral("--rate needs --address: it paces the requests to the ranges");
         return false;
     }
-    return watchOptions(watchOnly, options, error);
+    return true;
+}
+
+} // namespace
+
+bool parseCliOptions(const QStringList &arguments, CliOptions *options, QString *error)
+{
+    *options = CliOptions();
+    Given given;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (flagOption(argument, options))
+            continue;
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            *error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
+            return false;
+        }
+        QString name;
+        QString value;
+        if (!nameAndValue(arguments, &i, &name, &value, error) ||
+            !valueOption(name, value, options, &given, error))
+            return false;
+    }
+    return rangeOptions(given, options, error) && watchOptions(given.watchOnly, options, error);
 }
 
 bool readExpected(const QStringList &arguments, QVector<ListedDevice> *devices, QString *error)

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "addressranges.h"
 #include "devicelistfile.h"
-#include "devicesearch.h"
-#include "rangesender.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,7 +12,8 @@ enum class OutputFormat { Table, Csv, Json, JsonLines };
 struct CliOptions
 {
     OutputFormat format = OutputFormat::Table;
-    int timeoutMs = DeviceSearch::defaultReceiveWindowMs;
+    // The receive window of each search.
+    int timeoutMs = 5000;
     // 0: no limit.
     int count = 0;
     // Empty: every interface.
@@ -22,7 +22,7 @@ struct CliOptions
     int repeatSeconds = 0;
     // Addresses asked one by one besides the broadcast, at most rate requests per second.
     QVector<AddressRange> ranges;
-    int rate = RangeSender::defaultRate;
+    int rate = 2000;
     bool broadcast = true;
     // Events as they happen instead of lists; a device is lost after lostAfter searches without
     // an answer.

@@ -58,9 +58,9 @@ QString deviceJson(const DeviceRecord &record, const QString &before, const QStr
            (after.isEmpty() ? QString() : QLatin1String(", ") + after) + QLatin1Char('}');
 }
 
-DeviceWriter::DeviceWriter(OutputFormat format, bool toTerminal)
+DeviceWriter::DeviceWriter(OutputFormat format, Target target)
     : format(format)
-    , toTerminal(toTerminal)
+    , target(target)
     // A serial number, the longest dotted quad and a MAC text, as devices normally send them.
     , columnWidths{10, 15, 17}
 {}
@@ -92,7 +92,7 @@ QString DeviceWriter::device(const DeviceRecord &record)
     case OutputFormat::Csv: {
         QStringList fields{record.serialNumber, record.ipAddress, record.macAddress,
                            record.interfaceName};
-        if (toTerminal) {
+        if (target == Target::Terminal) {
             for (QString &field : fields)
                 field = printableText(field);
         }

@@ -22,9 +22,11 @@ QString deviceJson(const DeviceRecord &record, const QString &before = {},
 class DeviceWriter
 {
 public:
-    // toTerminal: the output goes to a terminal, where CSV fields are escaped as the table's
-    // texts are; into a pipe or a file they stay as the devices sent them.
-    explicit DeviceWriter(OutputFormat format, bool toTerminal = false);
+    // Where the output goes. On a terminal CSV fields are escaped as the table's texts are;
+    // into a pipe or a file they stay as the devices sent them.
+    enum class Target { FileOrPipe, Terminal };
+
+    explicit DeviceWriter(OutputFormat format, Target target = Target::FileOrPipe);
 
     QString begin();
     QString device(const DeviceRecord &record);
@@ -39,7 +41,7 @@ public:
 
 private:
     OutputFormat format;
-    bool toTerminal = false;
+    Target target = Target::FileOrPipe;
     int written = 0;
     QList<QStringList> heldRows;
     QList<int> columnWidths;

@@ -4,40 +4,15 @@
 #include "discoverylog.h"
 #include "printabletext.h"
 #include "searchstatus.h"
-#include "watchprinter.h"
 
-#include <QDateTime>
 #include <QTimer>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-namespace {
-
-bool isTerminal(std::FILE *stream)
-{
-#ifdef Q_OS_WIN
-    return ::_isatty(::_fileno(stream)) != 0;
-#else
-    return ::isatty(::fileno(stream)) != 0;
-#endif
-}
-
-} // namespace
 
 SearchRun::SearchRun(const CliOptions &options, std::FILE *out, std::FILE *err, QObject *parent)
     : QObject(parent)
     , options(options)
-    , out(out)
     , err(err)
-    , writer(options.format, isTerminal(out))
-{
-    if (options.watch)
-        watch = std::make_unique<WatchPrinter>(options.format, options.lostAfter);
-}
+    , output(options, out)
+{}
 
 SearchRun::~SearchRun() = default;
 
@@ -54,16 +29,14 @@ bool SearchRun::start(QString *error)
     search->setRate(options.rate);
     search->setBroadcast(options.broadcast);
     connect(search, &DeviceSearch::deviceFound, this, &SearchRun::deviceFound);
-    write(watch ? watch->begin() : writer.begin());
+    output.begin();
     // Started even when no socket could be bound, so that --verbose names every address and
     // why; such a search sends nothing.
     search->start();
     if (search->boundSocketCount() == 0) {
-        // The output stays a whole document of its format, an empty one: "[]" still parses.
         finished = true;
         search->stop();
-        if (!watch)
-            write(writer.end());
+        output.end();
         if (search->addressCount() == 0)
             *error = QStringLiteral("no socket could be opened: no IPv4 address %1")
                          .arg(options.interfaces.isEmpty()
@@ -108,17 +81,16 @@ void SearchRun::finish()
     if (search)
         search->stop();
     writeMissing();
-    if (!watch)
-        write(writer.end());
-    if (printedSerials.isEmpty() && search) {
+    output.end();
+    if (output.isEmpty() && search) {
         const QByteArray bytes = (QStringLiteral("ostrel-scout-cli: ") +
                                   printableText(emptyListMessage()) + QLatin1Char('\n'))
                                      .toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
     }
-    if (watch) {
+    if (output.isWatch()) {
         const QByteArray bytes =
-            (QStringLiteral("ostrel-scout-cli: ") + watch->summary() + QLatin1Char('\n'))
+            (QStringLiteral("ostrel-scout-cli: ") + output.watchSummary() + QLatin1Char('\n'))
                 .toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), err);
     }
@@ -154,7 +126,7 @@ int SearchRun::exitStatus() const
         return rangeUnsentStatus;
     if (!expected.isEmpty())
         return expected.allAnswered() ? 0 : 1;
-    return printedSerials.isEmpty() ? 1 : 0;
+    return output.isEmpty() ? 1 : 0;
 }
 
 void SearchRun::writeMissing()
@@ -164,9 +136,8 @@ void SearchRun::writeMissing()
         return;
     QStringList names;
     for (const ListedDevice &device : missing) {
-        // A watch prints events only; its missing devices are named on err.
-        if (!watch)
-            write(writer.missing(device.serialNumber, device.ipAddress, device.macAddress));
+        // A watch's missing devices are named on err only.
+        output.missing(device);
         names << (device.ipAddress.isEmpty() ? device.serialNumber
                                              : device.serialNumber + QLatin1String(" (") +
                                                    device.ipAddress + QLatin1Char(')'));
@@ -183,7 +154,7 @@ void SearchRun::tellAboutRanges()
     if (status.rangeUnsent())
         rangeNotSearched = true;
     // With nothing listed, the message at the end names the ranges among the other causes.
-    if (printedSerials.isEmpty())
+    if (output.isEmpty())
         return;
     const QStringList lines = status.rangeLines();
     // A repeated search says it again only when something changed.
@@ -200,27 +171,23 @@ void SearchRun::tellAboutRanges()
 void SearchRun::deviceFound()
 {
     const DeviceRecord &record = search->device(search->deviceCount() - 1);
-    if (watch && !finished) {
+    if (output.isWatch() && !finished) {
         watchedAnswer(record);
         return;
     }
-    // Each search lists its devices afresh; across repeated searches print each only once.
-    if (finished || printedSerials.contains(record.serialNumber))
+    if (finished || output.device(record) == DeviceOutput::Listing::Repeated)
         return;
-    printedSerials.insert(record.serialNumber);
     expected.answered(record.serialNumber);
-    write(writer.device(record));
-    if (options.count > 0 && printedSerials.size() >= options.count) {
+    if (output.countReached()) {
         qCInfo(lcDiscovery, "search ended: as many devices listed as asked for (%d)",
-               int(printedSerials.size()));
+               output.deviceCount());
         finish();
     }
 }
 
 void SearchRun::watchedAnswer(const DeviceRecord &record)
 {
-    printedSerials.insert(record.serialNumber);
-    write(watch->answered(record, QDateTime::currentDateTime()));
+    output.watchedAnswer(record);
     expected.answered(record.serialNumber);
     if (!expected.isEmpty() && expected.allAnswered()) {
         qCInfo(lcDiscovery, "search ended: every expected device answered");
@@ -240,9 +207,7 @@ void SearchRun::searchAgain()
 
 void SearchRun::searchFinished()
 {
-    if (watch && !finished)
-        write(watch->searchEnded(QDateTime::currentDateTime()));
-    write(writer.searchEnded());
+    output.searchEnded(finished ? DeviceOutput::Run::Over : DeviceOutput::Run::Going);
     // An interrupted search says nothing of the ranges it did not finish.
     if (!finished)
         tellAboutRanges();
@@ -252,14 +217,4 @@ void SearchRun::searchFinished()
         againWhenFinished = false;
         search->start();
     }
-}
-
-void SearchRun::write(const QString &text)
-{
-    if (text.isEmpty())
-        return;
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
-    // Each device as it comes, also into a pipe.
-    std::fflush(out);
 }

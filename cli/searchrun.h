@@ -2,19 +2,16 @@
 
 #include "clioptions.h"
 #include "devicelistcheck.h"
-#include "devicewriter.h"
+#include "deviceoutput.h"
 #include "firewallcheck.h"
 
 #include <cstdio>
-#include <memory>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 
 class DeviceSearch;
 class SearchStatus;
 class QTimer;
-class WatchPrinter;
 
 // One run of the program: the searches the options ask for, each device written to out as it
 // is listed, once per serial number over the whole run, and the output closed at the end. A run
@@ -60,17 +57,13 @@ private:
     // Why the list is empty, in one line: the cause the window's status line names, and its
     // details.
     QString emptyListMessage() const;
-    void write(const QString &text);
 
     const CliOptions options;
-    std::FILE *const out;
     std::FILE *const err;
-    DeviceWriter writer;
+    DeviceOutput output;
     DeviceSearch *search = nullptr;
     QTimer *repeatTimer = nullptr;
     bool againWhenFinished = false;
-    QSet<QString> printedSerials;
-    std::unique_ptr<WatchPrinter> watch;
     DeviceListCheck expected;
     // Looked for once a run, and only when it could explain an empty list.
     const FirewallLookup firewall = firewallLookedForOnce();

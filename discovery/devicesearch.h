@@ -2,22 +2,18 @@
 
 #include "addressranges.h"
 #include "devicerecord.h"
-#include "directread.h"
 #include "localaddress.h"
 #include "searchreport.h"
 
-#include <QDeadlineTimer>
-#include <QHash>
-#include <QList>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 #include <QVector>
-#include <vector>
 
+class AnswerReader;
 class QTimer;
 class QUdpSocket;
 class RangeSender;
+class SocketSet;
 
 // The device search: one UDP socket on every IPv4 address of the machine, a request from each
 // at every search, and the distinct devices that answered within the receive window, in order
@@ -80,67 +76,22 @@ signals:
     void reportChanged();
 
 private:
-    struct Endpoint
-    {
-        QUdpSocket *socket = nullptr;
-        LocalAddress local;
-        // Whether binding to the address worked. Qt would bind a socket that failed to any
-        // address and port at its first send, so such a socket never sends.
-        bool bound = false;
-    };
-
     void updateSockets();
-    Endpoint openSocket(const LocalAddress &local);
-    void send(const Endpoint &endpoint, const QByteArray &request);
-    void receive();
-    // Reads up to perSocket datagrams from each socket, for as long as deadline allows, and
-    // lists them; true when more wait.
-    bool readQueued(int perSocket,
-                    QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
-    void take(const Endpoint &endpoint, const char *bytes, int size, quint32 senderIp);
-    // Whether an answer from senderIp, in range rangeIndex, came from a request to the range.
-    bool answeredRange(int rangeIndex, quint32 senderIp, const Endpoint &endpoint) const;
-    // Counts the device of record as found by its range, once.
-    void countInRange(const DeviceRecord &record);
-    // A listed device answered again.
-    void heardTwice(const DeviceRecord &record);
-    void countUnreadable(quint32 senderIp, int size);
-    void countLate(const DeviceRecord &record);
-    void discardQueued();
-    void scheduleReceive();
+    void sendBroadcast();
+    void send(QUdpSocket &socket, const LocalAddress &local, const QByteArray &request);
+    void startRanges();
     void rangesSent();
 
-    const QStringList interfaceNames;
-    QList<Endpoint> endpoints;
-    QTimer *timer = nullptr;
+    SocketSet *sockets = nullptr;
     RangeSender *rangeSender = nullptr;
+    AnswerReader *answers = nullptr;
+    QTimer *timer = nullptr;
     QVector<AddressRange> searchRanges;
-    // Each range's entry in the report, by its text.
-    QHash<QString, int> rangeReportIndex;
     bool broadcast = true;
     int receiveWindowMs = defaultReceiveWindowMs;
-    QVector<DeviceRecord> devices;
-    // What one pass read, before it is listed; kept to spare allocating it at every pass.
-    std::vector<DeviceRecord> batch;
-    DatagramChunk chunk;
-    // The datagram being checked, over the chunk's bytes; kept to spare a header per datagram.
-    QByteArray datagramView;
-    // The serial numbers in devices, so that a duplicate costs one lookup however long the list.
-    QSet<QString> knownSerials;
-    // Devices listed as found through a range while the broadcast went out too, by serial
-    // number: the index of their record.
-    QHash<QString, int> rangeAnswers;
-    // Devices counted as found by a range, by serial number.
-    QSet<QString> rangeCounted;
-    SearchReport searchReport;
-    // Devices counted as late in this search, so that one answering twice counts once.
-    QSet<QString> lateSerials;
-    // The unreadable sender last counted, spared a lookup when the next datagram is its too.
-    int lastUnreadable = -1;
-    // Sender text of the latest answer read, spared formatting for the next from it.
-    quint32 lastSenderIp = 0;
-    QString lastSenderText;
+    // What the sockets, the range sender and the answer reader report is gathered into it when
+    // asked.
+    mutable SearchReport searchReport;
     quint64 searchNumber = 0;
     bool receiving = false;
-    bool receiveScheduled = false;
 };

@@ -5,16 +5,9 @@
 #include "printabletext.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <QTimer>
 #include <QUdpSocket>
 #include <utility>
-
-#ifdef Q_OS_LINUX
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#endif
 
 namespace {
 
@@ -53,19 +46,17 @@ void RangeSender::setPassedOver(const QVector<quint32> &addresses)
     passedOver = addresses;
 }
 
-void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor &newSourceFor,
-                        QList<SearchReport::RangeReport> *newReports)
+void RangeSender::start(const QVector<AddressRange> &newRanges, const SourceFor &newSourceFor)
 {
     timer->stop();
     ranges = newRanges;
     sourceFor = newSourceFor;
-    reports = newReports;
-    reports->clear();
+    rangeReports.clear();
     for (const AddressRange &range : std::as_const(ranges)) {
         SearchReport::RangeReport report;
         report.range = range.text;
         report.addressCount = range.size();
-        reports->append(report);
+        rangeReports.append(report);
     }
     rangeIndex = 0;
     nextAddress = ranges.isEmpty() ? 0 : ranges.first().first;
@@ -89,9 +80,25 @@ void RangeSender::stop()
     timer->stop();
 }
 
+void RangeSender::clear()
+{
+    stop();
+    rangeReports.clear();
+}
+
 bool RangeSender::isSending() const
 {
     return sending;
+}
+
+const QList<SearchReport::RangeReport> &RangeSender::reports() const
+{
+    return rangeReports;
+}
+
+void RangeSender::countFound(int index)
+{
+    ++rangeReports[index].found;
 }
 
 void RangeSender::sendDue()
@@ -115,18 +122,8 @@ void RangeSender::sendDue()
             held = pendingCount > 0;
             if (held)
                 break;
-            const AddressRange &range = ranges.at(rangeIndex);
-            const SearchReport::RangeReport &report = reports->at(rangeIndex);
-            qCInfo(lcDiscovery, "range %s: %u requests sent, %u not sent", qPrintable(range.text),
-                   report.sent, report.done - report.sent - report.passedOver);
-            if (++rangeIndex == ranges.size()) {
-                sending = false;
-                emit progressed();
-                emit done();
+            if (!nextRange())
                 return;
-            }
-            nextAddress = ranges.at(rangeIndex).first;
-            rangeTaken = false;
             continue;
         }
         if (quint64(pendingCount) >= left)
@@ -143,7 +140,7 @@ void RangeSender::sendDue()
             // Each range names the local addresses it uses.
             lastLocal = 0;
         }
-        sendTo(nextAddress, (*reports)[rangeIndex]);
+        sendTo(nextAddress, rangeReports[rangeIndex]);
         if (nextAddress == range.last)
             rangeTaken = true;
         else
@@ -162,10 +159,27 @@ void RangeSender::sendDue()
         sinceProgress.start();
         emit progressed();
     }
-    scheduleNext(held);
+    scheduleNext(held ? Queue::Held : Queue::Taken);
 }
 
-void RangeSender::scheduleNext(bool held)
+bool RangeSender::nextRange()
+{
+    const AddressRange &range = ranges.at(rangeIndex);
+    const SearchReport::RangeReport &report = rangeReports.at(rangeIndex);
+    qCInfo(lcDiscovery, "range %s: %u requests sent, %u not sent", qPrintable(range.text),
+           report.sent, report.done - report.sent - report.passedOver);
+    if (++rangeIndex == ranges.size()) {
+        sending = false;
+        emit progressed();
+        emit done();
+        return false;
+    }
+    nextAddress = ranges.at(rangeIndex).first;
+    rangeTaken = false;
+    return true;
+}
+
+void RangeSender::scheduleNext(Queue queue)
 {
     if (!sending)
         return;
@@ -173,7 +187,7 @@ void RangeSender::scheduleNext(bool held)
     // is due (at once after a pass cut short for the event loop's sake), never at once while
     // none is.
     qint64 waitNs = 0;
-    if (held)
+    if (queue == Queue::Held)
         waitNs = Pacer::tickNs;
     else if (rate != 0)
         waitNs = pacer.waitNs();
@@ -238,71 +252,34 @@ void RangeSender::sendTo(quint32 destination, SearchReport::RangeReport &report)
 quint64 RangeSender::flush()
 {
     static const QByteArray request = discoveryRequest();
-    const auto reportOf = [this](const Pending &one) -> SearchReport::RangeReport & {
-        return (*reports)[one.range];
-    };
     quint64 taken = 0;
     int next = 0;
-#ifdef Q_OS_LINUX
-    // Many datagrams in one system call: for a range of tens of thousands of addresses a call
-    // per datagram would cost as much as the sending itself.
-    sockaddr_in targets[maxPending];
-    mmsghdr messages[maxPending];
-    iovec payload{const_cast<char *>(request.constData()), size_t(request.size())};
-    for (int i = 0; i < pendingCount; ++i) {
-        targets[i] = sockaddr_in{};
-        targets[i].sin_family = AF_INET;
-        targets[i].sin_port = htons(discoveryPort);
-        targets[i].sin_addr.s_addr = htonl(pending[i].destination);
-        messages[i] = mmsghdr{};
-        messages[i].msg_hdr.msg_name = &targets[i];
-        messages[i].msg_hdr.msg_namelen = sizeof targets[i];
-        messages[i].msg_hdr.msg_iov = &payload;
-        messages[i].msg_hdr.msg_iovlen = 1;
-    }
+    quint32 destinations[maxPending];
     while (next < pendingCount) {
         // One call for each run of requests from the same socket.
         QUdpSocket *socket = pending[next].socket;
-        int end = next + 1;
-        while (end < pendingCount && pending[end].socket == socket)
-            ++end;
-        const int sent = ::sendmmsg(int(socket->socketDescriptor()), messages + next,
-                                    unsigned(end - next), MSG_DONTWAIT);
-        if (sent <= 0) {
-            // A full buffer keeps the rest for the next pass, a while at most; any other error
-            // is the first datagram's own.
-            const int error = errno;
-            const bool full = error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS;
-            if (full && heldPasses < maxHeldPasses)
-                break;
-            ++reportOf(pending[next]).done;
-            failed(reportOf(pending[next]), pending[next].destination, qt_error_string(error));
-            ++next;
+        int end = next;
+        for (; end < pendingCount && pending[end].socket == socket; ++end)
+            destinations[end - next] = pending[end].destination;
+        const DatagramsSent sent =
+            sendDatagrams(*socket, request, destinations, end - next, discoveryPort);
+        for (int i = next; i < next + sent.count; ++i) {
+            ++rangeReports[pending[i].range].sent;
+            ++rangeReports[pending[i].range].done;
+        }
+        taken += quint64(sent.count);
+        next += sent.count;
+        if (sent.stop == SendStop::None)
             continue;
-        }
-        for (int i = next; i < next + sent; ++i) {
-            ++reportOf(pending[i]).sent;
-            ++reportOf(pending[i]).done;
-        }
-        taken += quint64(sent);
-        next += sent;
-    }
-#else
-    for (; next < pendingCount; ++next) {
-        const Pending &one = pending[next];
-        if (one.socket->writeDatagram(request, QHostAddress(one.destination), discoveryPort) ==
-            request.size()) {
-            ++reportOf(one).sent;
-            ++taken;
-        } else if (one.socket->error() == QAbstractSocket::TemporaryError &&
-                   heldPasses < maxHeldPasses) {
+        // A full buffer keeps the rest for the next pass, a while at most; any other error is
+        // the request's own.
+        if (sent.stop == SendStop::BufferFull && heldPasses < maxHeldPasses)
             break;
-        } else {
-            failed(reportOf(one), one.destination, one.socket->errorString());
-        }
-        ++reportOf(one).done;
+        SearchReport::RangeReport &report = rangeReports[pending[next].range];
+        ++report.done;
+        failed(report, pending[next].destination, sent.error);
+        ++next;
     }
-#endif
     // What is left waits for the next pass.
     heldPasses = next == 0 && pendingCount > 0 ? heldPasses + 1 : 0;
     std::copy(pending + next, pending + pendingCount, pending);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addressranges.h"
+#include "datagramio.h"
 #include "pacer.h"
 #include "routelookup.h"
 #include "searchreport.h"
@@ -40,13 +41,17 @@ public:
     void setRate(int perSecond);
     // Addresses the ranges pass over: local networks' broadcast addresses.
     void setPassedOver(const QVector<quint32> &addresses);
-    // Starts sending to ranges; reports gets one entry per range and follows the sending.
-    // reports must stay in place until done() or stop().
-    void start(const QVector<AddressRange> &ranges, const SourceFor &sourceFor,
-               QList<SearchReport::RangeReport> *reports);
-    // Sends nothing more.
+    // Starts sending to ranges, with a fresh report for each.
+    void start(const QVector<AddressRange> &ranges, const SourceFor &sourceFor);
+    // Sends nothing more; the reports stay.
     void stop();
+    // Sends nothing more and forgets the reports.
+    void clear();
     bool isSending() const;
+    // One per range of the latest start(), following the sending.
+    const QList<SearchReport::RangeReport> &reports() const;
+    // A device in the range of report index answered its request.
+    void countFound(int index);
 
 signals:
     // More requests went out; told every 100 ms at most, and at the end.
@@ -62,8 +67,14 @@ private:
     // take for now (a full buffer) stays queued for the next pass.
     quint64 flush();
     void failed(SearchReport::RangeReport &report, quint32 destination, const QString &error);
-    // held: the system could not take the queued requests for now.
-    void scheduleNext(bool held);
+    enum class Queue {
+        Taken,
+        // The system could not take the queued requests for now.
+        Held,
+    };
+    void scheduleNext(Queue queue);
+    // Logs the range just finished and moves to the next; false after the last.
+    bool nextRange();
 
     QTimer *timer = nullptr;
     RouteLookup routes;
@@ -72,7 +83,7 @@ private:
     QVector<quint32> passedOver;
     QVector<AddressRange> ranges;
     SourceFor sourceFor;
-    QList<SearchReport::RangeReport> *reports = nullptr;
+    QList<SearchReport::RangeReport> rangeReports;
     int rangeIndex = 0;
     quint32 nextAddress = 0;
     // Every address of the current range has been taken (sent to, queued or failed).
@@ -90,7 +101,7 @@ private:
         quint32 destination = 0;
         int range = 0;
     };
-    static constexpr int maxPending = 64;
+    static constexpr int maxPending = maxDatagramBatch;
     Pending pending[maxPending];
     int pendingCount = 0;
     // Passes in a row in which the system took none of the queued requests (its buffer full).

@@ -40,9 +40,10 @@ DeviceRecord record(const QString &serial, const QString &ip = QStringLiteral("1
     return result;
 }
 
-QString run(OutputFormat format, const QList<DeviceRecord> &records, bool toTerminal = false)
+QString run(OutputFormat format, const QList<DeviceRecord> &records,
+            DeviceWriter::Target target = DeviceWriter::Target::FileOrPipe)
 {
-    DeviceWriter writer(format, toTerminal);
+    DeviceWriter writer(format, target);
     QString text = writer.begin();
     for (const DeviceRecord &device : records)
         text += writer.device(device);
@@ -345,7 +346,7 @@ void TestCliText::csv()
     // To a terminal: escaped first, then quoted and guarded as any field.
     DeviceRecord coloured = record(QChar(0x1b) + QStringLiteral("[31m,=x\n"));
     coloured.interfaceName = QStringLiteral("=eth0");
-    QCOMPARE(run(OutputFormat::Csv, {coloured}, true),
+    QCOMPARE(run(OutputFormat::Csv, {coloured}, DeviceWriter::Target::Terminal),
              QStringLiteral("SERIAL,IP,MAC,INTERFACE\r\n"
                             "\"\\x1b[31m,=x\\x0a\",10.1.0.2,aa:bb:cc:dd:ee:01,'=eth0\r\n"));
 }

@@ -1,20 +1,22 @@
-#include "directread.h"
+#include "datagramio.h"
 
+#include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
 
-// The direct read of both builds (recvmmsg on Linux, recvfrom on Windows) against datagrams of
-// known sizes from a known sender.
-class TestDirectRead : public QObject
+// The direct reads of both builds (recvmmsg on Linux, recvfrom on Windows) against datagrams
+// of known sizes from a known sender, and the batched sends to two destinations.
+class TestDatagramIo : public QObject
 {
     Q_OBJECT
 
 private slots:
     void sizesSendersAndBound();
     void windowsReadsBoundedByTime();
+    void sendsToEachAndStopsAtFailure();
 };
 
-void TestDirectRead::sizesSendersAndBound()
+void TestDatagramIo::sizesSendersAndBound()
 {
     QUdpSocket receiver;
     QUdpSocket sender;
@@ -55,7 +57,7 @@ void TestDirectRead::sizesSendersAndBound()
     }
 }
 
-void TestDirectRead::windowsReadsBoundedByTime()
+void TestDatagramIo::windowsReadsBoundedByTime()
 {
     QUdpSocket receiver;
     QUdpSocket sender;
@@ -78,5 +80,37 @@ void TestDirectRead::windowsReadsBoundedByTime()
 #endif
 }
 
-QTEST_GUILESS_MAIN(TestDirectRead)
-#include "tst_directread.moc"
+void TestDatagramIo::sendsToEachAndStopsAtFailure()
+{
+    // Both loopback destinations reach the one receiver on every address.
+    QUdpSocket receiver;
+    QUdpSocket sender;
+    QVERIFY(receiver.bind(QHostAddress::AnyIPv4, 0));
+    QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
+    const QByteArray payload(32, 'r');
+    const quint32 two[] = {QHostAddress(QStringLiteral("127.0.0.2")).toIPv4Address(),
+                           QHostAddress(QStringLiteral("127.0.0.1")).toIPv4Address()};
+    const DatagramsSent sent = sendDatagrams(sender, payload, two, 2, receiver.localPort());
+    QCOMPARE(sent.count, 2);
+    QCOMPARE(sent.stop, SendStop::None);
+    for (int i = 0; i < 2; ++i) {
+        QTRY_VERIFY(receiver.hasPendingDatagrams());
+        const QNetworkDatagram datagram = receiver.receiveDatagram();
+        QCOMPARE(datagram.data(), payload);
+        QCOMPARE(datagram.senderPort(), int(sender.localPort()));
+    }
+
+    // No route to the first: it fails with the system's reason, and the one after it waits.
+    const quint32 unroutable[] = {QHostAddress(QStringLiteral("203.0.113.9")).toIPv4Address(),
+                                  two[1]};
+    const DatagramsSent failed =
+        sendDatagrams(sender, payload, unroutable, 2, receiver.localPort());
+    QCOMPARE(failed.count, 0);
+    QCOMPARE(failed.stop, SendStop::Failed);
+    QVERIFY(!failed.error.isEmpty());
+    QTest::qWait(50);
+    QVERIFY(!receiver.hasPendingDatagrams());
+}
+
+QTEST_GUILESS_MAIN(TestDatagramIo)
+#include "tst_datagramio.moc"
