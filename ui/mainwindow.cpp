@@ -141,7 +141,7 @@ void MainWindow::createTable()
     table = new QTableWidget(this);
     table->setObjectName(QStringLiteral("deviceTable"));
     table->setColumnCount(DeviceColumn::Count);
-    adjustTable();
+    layOutTable();
 
     headerLabels << tr("Serial Number") << tr("IP") << tr("MAC");
     table->setHorizontalHeaderLabels(headerLabels);
@@ -170,7 +170,7 @@ void MainWindow::createTable()
 
     adjustTimer = new QTimer(this);
     adjustTimer->setSingleShot(true);
-    connect(adjustTimer, &QTimer::timeout, this, &MainWindow::adjustTable);
+    connect(adjustTimer, &QTimer::timeout, this, &MainWindow::layOutTable);
 }
 
 void MainWindow::createButtons()
@@ -234,7 +234,7 @@ void MainWindow::startDiscovery()
     updateStatus();
 }
 
-void MainWindow::adjustTable()
+void MainWindow::layOutTable()
 {
     table->setGeometry(247, 10, 491, 383);
     table->resizeColumnToContents(DeviceColumn::Mac);
@@ -355,7 +355,7 @@ void MainWindow::startSearch()
     }
     detachRows();
     releaseGradually(rows, this);
-    adjustTable();
+    layOutTable();
     connectButton->setEnabled(false);
     refreshButton->setEnabled(false);
     marks.clear(this);

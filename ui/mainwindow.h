@@ -70,7 +70,8 @@ private:
     void startDiscovery();
     // Empties the list and searches again, also while requests still go out to the ranges.
     void startSearch();
-    void adjustTable();
+    // Puts the table back in its place and fits the MAC column to what it lists.
+    void layOutTable();
     // Fits the MAC column from the event loop, after a pause since the last fit.
     void fitMacColumnSoon();
     // Appends a copy of blank, filled with the three texts of one device, to rows.

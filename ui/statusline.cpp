@@ -6,6 +6,7 @@ StatusLine::StatusLine(QWidget *parent)
     : QLabel(parent)
     , firewall(firewallLookedForOnce())
 {
+    setObjectName(QStringLiteral("statusLine"));
     // The free space left of the buttons, level with them.
     setGeometry(247, 398, 271, 30);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -56,15 +56,6 @@ QString shown(const QByteArray &bytes)
     return result;
 }
 
-QLabel *statusLine(MainWindow &window)
-{
-    for (QLabel *label : window.findChildren<QLabel *>()) {
-        if (label->geometry() == QRect(247, 398, 271, 30))
-            return label;
-    }
-    return nullptr;
-}
-
 int rowOf(QTableWidget *table, const QString &serial)
 {
     for (int row = 0; row < table->rowCount(); ++row) {

@@ -74,6 +74,8 @@ void TestMainWindow::buttonsAndHeaders()
     QCOMPARE(connect->geometry(), QRect(638, 398, 100, 30));
     QVERIFY(refresh->isEnabled());
     QVERIFY(!connect->isEnabled());
+    QVERIFY(statusLine(window));
+    QCOMPARE(statusLine(window)->geometry(), QRect(247, 398, 271, 30));
 
     QTableWidget *table = deviceTable(window);
     QVERIFY(table);

@@ -242,11 +242,7 @@ void TestWindowOnLans::devicesBehindRouterAfterSearchingOtherNetworks()
     MainWindow window;
     window.show();
     QTableWidget *table = deviceTable(window);
-    QLabel *status = nullptr;
-    for (QLabel *label : window.findChildren<QLabel *>()) {
-        if (label->geometry() == QRect(247, 398, 271, 30))
-            status = label;
-    }
+    QLabel *status = statusLine(window);
     QVERIFY(status);
 
     // The broadcast does not pass the router: nothing is listed, and the status line offers

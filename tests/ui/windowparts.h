@@ -27,6 +27,11 @@ inline QTableWidget *deviceTable(MainWindow &window)
     return windowPart<QTableWidget>(window, "deviceTable");
 }
 
+inline QLabel *statusLine(MainWindow &window)
+{
+    return windowPart<QLabel>(window, "statusLine");
+}
+
 inline QLabel *logoLabel(MainWindow &window)
 {
     return windowPart<QLabel>(window, "logoLabel");
