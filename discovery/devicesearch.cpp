@@ -176,7 +176,8 @@ void DeviceSearch::send(QUdpSocket &socket, const LocalAddress &local, const QBy
     searchReport.sendErrors.append(
         SearchReport::AddressError{local.interfaceName, local.address, error});
     qCInfo(lcDiscovery, "request from %s on %s not sent: %s", qUtf8Printable(where),
-           qUtf8Printable(printableText(local.interfaceName)), qUtf8Printable(printableText(error)));
+           qUtf8Printable(printableText(local.interfaceName)),
+           qUtf8Printable(printableText(error)));
 }
 
 void DeviceSearch::stop()

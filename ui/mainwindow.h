@@ -31,7 +31,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-
     // One table row. The table shows these items but never owns them: destroying a record
     // takes its items out of their cells.
     struct deviceInfo

@@ -292,14 +292,13 @@ void TestEverydayUse::contextMenuOnRowAndOnEmptySpace()
     const QString compare = text(polish, "Porównaj z listą…", "Compare with a list…");
     rightClick(table, table->visualItemRect(table->item(1, 2)).center());
     QTRY_VERIFY(QApplication::activePopupWidget());
-    QCOMPARE(
-        openMenuEntries(),
-        QStringList({text(polish, "Otwórz w przeglądarce", "Open in browser"),
-                     text(polish, "Kopiuj adres IP", "Copy IP address"),
-                     text(polish, "Kopiuj adres MAC", "Copy MAC address"),
-                     text(polish, "Kopiuj numer seryjny", "Copy serial number"),
-                     text(polish, "Kopiuj wiersz", "Copy row"), QStringLiteral("-"), save, other,
-                     watch, compare}));
+    QCOMPARE(openMenuEntries(),
+             QStringList({text(polish, "Otwórz w przeglądarce", "Open in browser"),
+                          text(polish, "Kopiuj adres IP", "Copy IP address"),
+                          text(polish, "Kopiuj adres MAC", "Copy MAC address"),
+                          text(polish, "Kopiuj numer seryjny", "Copy serial number"),
+                          text(polish, "Kopiuj wiersz", "Copy row"), QStringLiteral("-"), save,
+                          other, watch, compare}));
     // The clicked row is the one the menu acts on.
     QCOMPARE(table->selectedItems().constFirst()->row(), 1);
     closeMenu();
