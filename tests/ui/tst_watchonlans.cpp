@@ -161,11 +161,11 @@ void TestWatchOnLans::stoppedDeviceNotAnsweringThenBack()
 
 void TestWatchOnLans::deviceWithNewAddressListedOnce()
 {
-    // Runs an ip command beside LAN 1's device.
-    const auto peer = [this](const char *command) {
+    // Runs an ip command beside a LAN's device.
+    const auto peer = [this](const char *command, int lan = 1) {
         QString error;
         const bool done =
-            lab->runIpInPeer(1, QString::fromLatin1(command).split(QLatin1Char(' ')), &error);
+            lab->runIpInPeer(lan, QString::fromLatin1(command).split(QLatin1Char(' ')), &error);
         if (!done)
             qWarning("%s", qPrintable(error));
         return done;
@@ -217,11 +217,33 @@ void TestWatchOnLans::deviceWithNewAddressListedOnce()
     QCOMPARE(rowText(table, rowOf(table, serials[2])), QStringLiteral("WATCHTWO01 10.0.2.2"));
     QCOMPARE(table->rowCount(), 2);
 
-    // Refresh empties the rows and the watch goes on from there.
+    // LAN 2's device takes the same address: both rows are marked.
+    QVERIFY(peer("addr flush dev lan2p", 2));
+    QVERIFY(peer("addr add 10.0.1.3/24 dev lan2p", 2));
+    QVERIFY(peer("route replace 10.0.2.0/24 dev lan2p src 10.0.1.3", 2));
+    QVERIFY2(NetLab::runIp({QStringLiteral("route"), QStringLiteral("add"),
+                            QStringLiteral("10.0.1.3/32"), QStringLiteral("dev"),
+                            QStringLiteral("lan2h")},
+                           &error),
+             qPrintable(error));
+    QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[2])),
+                              QStringLiteral("WATCHTWO01 10.0.1.3"), twoSearchesMs);
+    const QString shared = QStringLiteral("Another listed device answers from 10.0.1.3 too");
+    QVERIFY(warned(serials[1]));
+    QVERIFY2(toolTipOf(table, serials[1]).contains(shared),
+             qPrintable(toolTipOf(table, serials[1])));
+    QVERIFY(warned(serials[2]));
+    QVERIFY2(toolTipOf(table, serials[2]).contains(shared),
+             qPrintable(toolTipOf(table, serials[2])));
+    QCOMPARE(table->rowCount(), 2);
+
+    // Refresh empties the rows and the watch goes on from there, marks and all.
     QTest::mouseClick(refreshButton(window), Qt::LeftButton);
     QCOMPARE(table->rowCount(), 0);
     QTRY_COMPARE(table->rowCount(), 2);
-    QCOMPARE(toolTipOf(table, serials[1]), QStringLiteral("Answered on lan1h (10.0.1.1/24)"));
+    QVERIFY(toolTipOf(table, serials[1])
+                .startsWith(QLatin1String("Answered on lan1h (10.0.1.1/24)\n") + shared));
+    QVERIFY(warned(serials[1]) && warned(serials[2]));
     QVERIFY(window.findChild<WatchView *>()->isWatching());
 }
 
