@@ -21,14 +21,15 @@ QVector<int> WatchTable::answered(const DeviceRecord *records, int count, const 
                                   WatchRows::Newness newness)
 {
     QVector<int> back;
-    QVector<int> joinedConflict;
+    // Rows to show again: changed, or just become part of a conflict.
+    QVector<int> changed;
     bool markAgain = false;
     for (int i = 0; i < count; ++i) {
         const DeviceRecord &record = records[i];
         const Marks addressMarks = keepAnswer(record);
         const WatchRows::Update update = watchRows.answered(record, when, newness);
         if (update.appended) {
-            joinedConflict += marks.add(record, QHostAddress(record.ipAddress), update.row);
+            changed += marks.add(record, QHostAddress(record.ipAddress), update.row);
             continue;
         }
         // Another address, or another network: every row's conflicts are judged again.
@@ -36,12 +37,13 @@ QVector<int> WatchTable::answered(const DeviceRecord *records, int count, const 
         if (update.back)
             back.append(update.row);
         if (update.changed)
-            showRow(update.row);
+            changed.append(update.row);
     }
     if (markAgain) {
         markAll();
     } else {
-        for (int index : std::as_const(joinedConflict)) {
+        // Rows appended are shown as they are placed.
+        for (int index : std::as_const(changed)) {
             if (index < int(items.size()))
                 showRow(index);
         }
