@@ -161,25 +161,22 @@ void TestWatchOnLans::stoppedDeviceNotAnsweringThenBack()
 
 void TestWatchOnLans::deviceWithNewAddressListedOnce()
 {
-    // Runs an ip command beside a LAN's device.
-    const auto peer = [this](const char *command, int lan = 1) {
+    // Runs ip commands beside a LAN's device, or on this side for LAN 0.
+    const auto ip = [this](int lan, std::initializer_list<const char *> commands) {
         QString error;
-        const bool done =
-            lab->runIpInPeer(lan, QString::fromLatin1(command).split(QLatin1Char(' ')), &error);
-        if (!done)
-            qWarning("%s", qPrintable(error));
-        return done;
+        for (const char *command : commands) {
+            const QStringList words = QString::fromLatin1(command).split(QLatin1Char(' '));
+            if (!(lan ? lab->runIpInPeer(lan, words, &error) : NetLab::runIp(words, &error))) {
+                qWarning("%s", qPrintable(error));
+                return false;
+            }
+        }
+        return true;
     };
     // LAN 1's device answers from 192.168.77.7, outside 10.0.1.0/24.
-    QVERIFY(peer("addr flush dev lan1p"));
-    QVERIFY(peer("addr add 192.168.77.7/24 dev lan1p"));
-    QVERIFY(peer("route replace 10.0.1.0/24 dev lan1p src 192.168.77.7"));
-    QString error;
-    QVERIFY2(NetLab::runIp({QStringLiteral("route"), QStringLiteral("add"),
-                            QStringLiteral("192.168.77.0/24"), QStringLiteral("dev"),
-                            QStringLiteral("lan1h")},
-                           &error),
-             qPrintable(error));
+    QVERIFY(ip(1, {"addr flush dev lan1p", "addr add 192.168.77.7/24 dev lan1p",
+                   "route replace 10.0.1.0/24 dev lan1p src 192.168.77.7"}));
+    QVERIFY(ip(0, {"route add 192.168.77.0/24 dev lan1h"}));
     MainWindow window;
     startWatching(window);
     QTableWidget *table = deviceTable(window);
@@ -194,9 +191,8 @@ void TestWatchOnLans::deviceWithNewAddressListedOnce()
     QCOMPARE(toolTipOf(table, serials[2]), QStringLiteral("Answered on lan2h (10.0.2.1/24)"));
 
     // It moves, still outside: its row keeps the mark, and names the old address first.
-    QVERIFY(peer("addr del 192.168.77.7/24 dev lan1p"));
-    QVERIFY(peer("addr add 192.168.77.8/24 dev lan1p"));
-    QVERIFY(peer("route replace 10.0.1.0/24 dev lan1p src 192.168.77.8"));
+    QVERIFY(ip(1, {"addr del 192.168.77.7/24 dev lan1p", "addr add 192.168.77.8/24 dev lan1p",
+                   "route replace 10.0.1.0/24 dev lan1p src 192.168.77.8"}));
     QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[1])),
                               QStringLiteral("WATCHONE01 192.168.77.8"), twoSearchesMs);
     QVERIFY(warned(serials[1]));
@@ -206,9 +202,8 @@ void TestWatchOnLans::deviceWithNewAddressListedOnce()
              qPrintable(toolTipOf(table, serials[1])));
 
     // Into its network: the mark goes.
-    QVERIFY(peer("addr del 192.168.77.8/24 dev lan1p"));
-    QVERIFY(peer("route flush dev lan1p"));
-    QVERIFY(peer("addr add 10.0.1.3/24 dev lan1p"));
+    QVERIFY(ip(1, {"addr del 192.168.77.8/24 dev lan1p", "route flush dev lan1p",
+                   "addr add 10.0.1.3/24 dev lan1p"}));
     QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[1])),
                               QStringLiteral("WATCHONE01 10.0.1.3"), twoSearchesMs);
     QVERIFY(!warned(serials[1]));
@@ -218,23 +213,14 @@ void TestWatchOnLans::deviceWithNewAddressListedOnce()
     QCOMPARE(table->rowCount(), 2);
 
     // LAN 2's device takes the same address: both rows are marked.
-    QVERIFY(peer("addr flush dev lan2p", 2));
-    QVERIFY(peer("addr add 10.0.1.3/24 dev lan2p", 2));
-    QVERIFY(peer("route replace 10.0.2.0/24 dev lan2p src 10.0.1.3", 2));
-    QVERIFY2(NetLab::runIp({QStringLiteral("route"), QStringLiteral("add"),
-                            QStringLiteral("10.0.1.3/32"), QStringLiteral("dev"),
-                            QStringLiteral("lan2h")},
-                           &error),
-             qPrintable(error));
+    QVERIFY(ip(2, {"addr flush dev lan2p", "addr add 10.0.1.3/24 dev lan2p",
+                   "route replace 10.0.2.0/24 dev lan2p src 10.0.1.3"}));
+    QVERIFY(ip(0, {"route add 10.0.1.3/32 dev lan2h"}));
     QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[2])),
                               QStringLiteral("WATCHTWO01 10.0.1.3"), twoSearchesMs);
     const QString shared = QStringLiteral("Another listed device answers from 10.0.1.3 too");
-    QVERIFY(warned(serials[1]));
-    QVERIFY2(toolTipOf(table, serials[1]).contains(shared),
-             qPrintable(toolTipOf(table, serials[1])));
-    QVERIFY(warned(serials[2]));
-    QVERIFY2(toolTipOf(table, serials[2]).contains(shared),
-             qPrintable(toolTipOf(table, serials[2])));
+    for (const char *serial : {serials[1], serials[2]})
+        QVERIFY(warned(serial) && toolTipOf(table, serial).contains(shared));
     QCOMPARE(table->rowCount(), 2);
 
     // Refresh empties the rows and the watch goes on from there, marks and all.
