@@ -76,8 +76,13 @@ void AddressMarks::answeredDirectly(int index, const QHostAddress &address)
                                                                            : Network::Outside;
 }
 
+void AddressMarks::addUnanswered()
+{
+    rowAddresses.append(RowAddress());
+}
+
 void AddressMarks::mark(int index, QTableWidgetItem &serial, QTableWidgetItem &ip,
-                        QTableWidgetItem &mac)
+                        QTableWidgetItem &mac, const QString &firstLines)
 {
     const RowAddress &row = rowAddresses.at(index);
     const bool marked = row.network == Network::Outside || row.conflict == Conflict::SharedAddress;
@@ -91,7 +96,10 @@ void AddressMarks::mark(int index, QTableWidgetItem &serial, QTableWidgetItem &i
         lastTip.text = toolTip(row.interfaceName, row.localAddress, row.prefixLength, deviceAddress,
                                row.network, row.conflict, row.range);
     }
-    const QVariant tip = lastTip.text.isEmpty() ? QVariant() : QVariant(lastTip.text);
+    QString text = lastTip.text;
+    if (!firstLines.isEmpty())
+        text = text.isEmpty() ? firstLines : firstLines + QLatin1Char('\n') + text;
+    const QVariant tip = text.isEmpty() ? QVariant() : QVariant(text);
     for (QTableWidgetItem *item : {&serial, &ip, &mac}) {
         if (tip.isValid() || item->data(Qt::ToolTipRole).isValid())
             item->setData(Qt::ToolTipRole, tip);
@@ -100,6 +108,9 @@ void AddressMarks::mark(int index, QTableWidgetItem &serial, QTableWidgetItem &i
         if (warningIcon.isNull())
             warningIcon = window->style()->standardIcon(QStyle::SP_MessageBoxWarning);
         ip.setData(Qt::DecorationRole, warningIcon);
+    } else if (ip.data(Qt::DecorationRole).isValid()) {
+        // A watched device may have moved into its network, or away from a shared address.
+        ip.setData(Qt::DecorationRole, QVariant());
     }
 }
 

@@ -48,8 +48,12 @@ public:
     // The device of row index has answered a broadcast on its own network since it was found
     // through a range.
     void answeredDirectly(int index, const QHostAddress &address);
-    // Sets the tooltip of the row's three items and the warning mark of its IP item.
-    void mark(int index, QTableWidgetItem &serial, QTableWidgetItem &ip, QTableWidgetItem &mac);
+    // Notes the next row as one whose device has not answered: it has no marks.
+    void addUnanswered();
+    // Sets the tooltip of the row's three items, firstLines above what it says of the address,
+    // and the warning mark of its IP item, or takes the mark away.
+    void mark(int index, QTableWidgetItem &serial, QTableWidgetItem &ip, QTableWidgetItem &mac,
+              const QString &firstLines = QString());
     // Forgets every row; a long list is let go of from context's event loop.
     void clear(QObject *context);
 

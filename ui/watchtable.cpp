@@ -1,13 +1,13 @@
 #include "watchtable.h"
 
 #include "devicecolumn.h"
-#include "devicerecord.h"
 
 #include <QSignalBlocker>
 #include <QTableWidget>
 
 WatchTable::WatchTable(QTableWidget *table)
     : table(table)
+    , marks(table)
 {}
 
 WatchTable::~WatchTable()
@@ -21,16 +21,41 @@ QVector<int> WatchTable::answered(const DeviceRecord *records, int count, const 
                                   WatchRows::Newness newness)
 {
     QVector<int> back;
+    // Rows to show again: changed, or just become part of a conflict.
+    QVector<int> changed;
+    bool markAgain = false;
     for (int i = 0; i < count; ++i) {
-        const WatchRows::Update update = watchRows.answered(records[i], when, newness);
-        if (update.appended || !update.changed)
+        const DeviceRecord &record = records[i];
+        const Marks addressMarks = keepAnswer(record);
+        const WatchRows::Update update = watchRows.answered(record, when, newness);
+        if (update.appended) {
+            changed += marks.add(record, QHostAddress(record.ipAddress), update.row);
             continue;
+        }
+        // Another address, or another network: every row's conflicts are judged again.
+        markAgain = markAgain || addressMarks == Marks::Changed;
         if (update.back)
             back.append(update.row);
-        showRow(update.row);
+        if (update.changed)
+            changed.append(update.row);
+    }
+    if (markAgain) {
+        markAll();
+    } else {
+        // Rows appended are shown as they are placed.
+        for (int index : std::as_const(changed)) {
+            if (index < int(items.size()))
+                showRow(index);
+        }
     }
     placeNewRows();
     return back;
+}
+
+void WatchTable::recordChanged(const DeviceRecord &record)
+{
+    if (keepAnswer(record) == Marks::Changed)
+        markAll();
 }
 
 void WatchTable::searchStarted()
@@ -51,6 +76,7 @@ void WatchTable::compareWith(const QVector<ListedDevice> &list)
     detachItems();
     highlighted.clear();
     watchRows.compareWith(list);
+    markAll();
     placeNewRows();
 }
 
@@ -59,6 +85,8 @@ void WatchTable::clear()
     detachItems();
     highlighted.clear();
     watchRows.clear();
+    answers.clear();
+    marks.clear(table);
 }
 
 void WatchTable::highlight(int index)
@@ -77,13 +105,43 @@ void WatchTable::endHighlights()
         showRow(index);
 }
 
+WatchTable::Marks WatchTable::keepAnswer(const DeviceRecord &record)
+{
+    const auto known = answers.find(record.serialNumber);
+    if (known == answers.end()) {
+        answers.insert(record.serialNumber, record);
+        // Its row, if it had one, came from the compared list and had no marks.
+        return Marks::Changed;
+    }
+    const DeviceRecord &before = *known;
+    const bool same = before.ipAddress == record.ipAddress &&
+                      before.interfaceName == record.interfaceName &&
+                      before.localAddress == record.localAddress &&
+                      before.prefixLength == record.prefixLength && before.range == record.range;
+    *known = record;
+    return same ? Marks::Same : Marks::Changed;
+}
+
+void WatchTable::markAll()
+{
+    marks.clear(table);
+    for (int index = 0; index < watchRows.rowCount(); ++index) {
+        const auto answer = answers.constFind(watchRows.row(index).serialNumber);
+        if (answer == answers.constEnd())
+            marks.addUnanswered();
+        else
+            marks.add(*answer, QHostAddress(answer->ipAddress), index);
+    }
+    for (int index = 0; index < int(items.size()); ++index)
+        showRow(index);
+}
+
 void WatchTable::showRow(int index)
 {
     const WatchRows::Row &row = watchRows.row(index);
     MainWindow::deviceInfo &record = items[size_t(index)];
     record.ipItem.setData(Qt::DisplayRole, row.ipAddress);
     record.macItem.setData(Qt::DisplayRole, row.macAddress);
-    const QString tip = WatchRows::toolTip(row);
     const QVariant grey = WatchRows::isGreyed(row)
                               ? QVariant(table->palette().color(QPalette::Disabled, QPalette::Text))
                               : QVariant();
@@ -101,11 +159,11 @@ void WatchTable::showRow(int index)
     for (QTableWidgetItem *item :
          {static_cast<QTableWidgetItem *>(&record.serialItem),
           static_cast<QTableWidgetItem *>(&record.ipItem), &record.macItem}) {
-        item->setData(Qt::ToolTipRole, tip.isEmpty() ? QVariant() : QVariant(tip));
         item->setData(Qt::ForegroundRole, grey);
         item->setData(Qt::BackgroundRole, background);
         item->setData(Qt::FontRole, font);
     }
+    marks.mark(index, record.serialItem, record.ipItem, record.macItem, WatchRows::toolTip(row));
 }
 
 void WatchTable::placeNewRows()

@@ -54,6 +54,11 @@ WatchView::WatchView(QTableWidget *table, UDPBroadcaster *broadcaster, QWidget *
             listTimer->start();
     });
     connect(broadcaster, &UDPBroadcaster::searchFinished, this, &WatchView::searchFinished);
+    connect(broadcaster, &UDPBroadcaster::deviceChanged, this, [this](int index) {
+        // Answers not shown yet are read as they are now.
+        if (holding && index < shownAnswers)
+            rows.recordChanged(this->broadcaster->device(index));
+    });
 }
 
 bool WatchView::isWatching() const

@@ -138,14 +138,14 @@ void TestWatchOnLans::stoppedDeviceNotAnsweringThenBack()
         twoSearchesMs);
     QVERIFY(greyed(table, serials[2]));
     QVERIFY(!greyed(table, serials[1]));
-    QCOMPARE(toolTipOf(table, serials[1]), QString());
+    QCOMPARE(toolTipOf(table, serials[1]), QStringLiteral("Answered on lan1h (10.0.1.1/24)"));
     QCOMPARE(table->rowCount(), 2);
     QVERIFY(statusText(window).startsWith(QLatin1String("Watching: 1 answering, 1 not answering")));
 
     devices[2] = startDevice(2);
     QVERIFY(devices[2]);
     QTRY_VERIFY_WITH_TIMEOUT(!greyed(table, serials[2]), twoSearchesMs);
-    QCOMPARE(toolTipOf(table, serials[2]), QString());
+    QCOMPARE(toolTipOf(table, serials[2]), QStringLiteral("Answered on lan2h (10.0.2.1/24)"));
     // Highlighted for a moment.
     QVERIFY(table->item(rowOf(table, serials[2]), 0)->data(Qt::BackgroundRole).isValid());
     QCOMPARE(table->rowCount(), 2);
@@ -161,29 +161,75 @@ void TestWatchOnLans::stoppedDeviceNotAnsweringThenBack()
 
 void TestWatchOnLans::deviceWithNewAddressListedOnce()
 {
+    // Runs ip commands beside a LAN's device, or on this side for LAN 0.
+    const auto ip = [this](int lan, std::initializer_list<const char *> commands) {
+        QString error;
+        for (const char *command : commands) {
+            const QStringList words = QString::fromLatin1(command).split(QLatin1Char(' '));
+            if (!(lan ? lab->runIpInPeer(lan, words, &error) : NetLab::runIp(words, &error))) {
+                qWarning("%s", qPrintable(error));
+                return false;
+            }
+        }
+        return true;
+    };
+    // LAN 1's device answers from 192.168.77.7, outside 10.0.1.0/24.
+    QVERIFY(ip(1, {"addr flush dev lan1p", "addr add 192.168.77.7/24 dev lan1p",
+                   "route replace 10.0.1.0/24 dev lan1p src 192.168.77.7"}));
+    QVERIFY(ip(0, {"route add 192.168.77.0/24 dev lan1h"}));
     MainWindow window;
     startWatching(window);
     QTableWidget *table = deviceTable(window);
-    const auto words = [](const char *command) {
-        return QString::fromLatin1(command).split(QLatin1Char(' '));
+    const auto warned = [table](const char *serial) {
+        return !table->item(rowOf(table, serial), 1)->icon().isNull();
     };
-    QString error;
-    // Deleting the first address of a network deletes the others in it too: it goes first.
-    QVERIFY2(lab->runIpInPeer(1, words("addr del 10.0.1.2/24 dev lan1p"), &error),
-             qPrintable(error));
-    QVERIFY2(lab->runIpInPeer(1, words("addr add 10.0.1.3/24 dev lan1p"), &error),
-             qPrintable(error));
+    const QString outside = QStringLiteral("Answered on lan1h (10.0.1.1/24)\nIts address %1 lies "
+                                           "outside that network");
+    QVERIFY(warned(serials[1]));
+    QVERIFY(toolTipOf(table, serials[1]).startsWith(outside.arg(QLatin1String("192.168.77.7"))));
+    QVERIFY(!warned(serials[2]));
+    QCOMPARE(toolTipOf(table, serials[2]), QStringLiteral("Answered on lan2h (10.0.2.1/24)"));
+
+    // It moves, still outside: its row keeps the mark, and names the old address first.
+    QVERIFY(ip(1, {"addr del 192.168.77.7/24 dev lan1p", "addr add 192.168.77.8/24 dev lan1p",
+                   "route replace 10.0.1.0/24 dev lan1p src 192.168.77.8"}));
+    QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[1])),
+                              QStringLiteral("WATCHONE01 192.168.77.8"), twoSearchesMs);
+    QVERIFY(warned(serials[1]));
+    QVERIFY2(toolTipOf(table, serials[1])
+                 .startsWith(QLatin1String("Answered from 192.168.77.7 before\n") +
+                             outside.arg(QLatin1String("192.168.77.8"))),
+             qPrintable(toolTipOf(table, serials[1])));
+
+    // Into its network: the mark goes.
+    QVERIFY(ip(1, {"addr del 192.168.77.8/24 dev lan1p", "route flush dev lan1p",
+                   "addr add 10.0.1.3/24 dev lan1p"}));
     QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[1])),
                               QStringLiteral("WATCHONE01 10.0.1.3"), twoSearchesMs);
-    QCOMPARE(toolTipOf(table, serials[1]), QStringLiteral("Answered from 10.0.1.2 before"));
+    QVERIFY(!warned(serials[1]));
+    QCOMPARE(toolTipOf(table, serials[1]),
+             QStringLiteral("Answered from 192.168.77.8 before\nAnswered on lan1h (10.0.1.1/24)"));
     QCOMPARE(rowText(table, rowOf(table, serials[2])), QStringLiteral("WATCHTWO01 10.0.2.2"));
     QCOMPARE(table->rowCount(), 2);
 
-    // Refresh empties the rows and the watch goes on from there.
+    // LAN 2's device takes the same address: both rows are marked.
+    QVERIFY(ip(2, {"addr flush dev lan2p", "addr add 10.0.1.3/24 dev lan2p",
+                   "route replace 10.0.2.0/24 dev lan2p src 10.0.1.3"}));
+    QVERIFY(ip(0, {"route add 10.0.1.3/32 dev lan2h"}));
+    QTRY_COMPARE_WITH_TIMEOUT(rowText(table, rowOf(table, serials[2])),
+                              QStringLiteral("WATCHTWO01 10.0.1.3"), twoSearchesMs);
+    const QString shared = QStringLiteral("Another listed device answers from 10.0.1.3 too");
+    for (const char *serial : {serials[1], serials[2]})
+        QVERIFY(warned(serial) && toolTipOf(table, serial).contains(shared));
+    QCOMPARE(table->rowCount(), 2);
+
+    // Refresh empties the rows and the watch goes on from there, marks and all.
     QTest::mouseClick(refreshButton(window), Qt::LeftButton);
     QCOMPARE(table->rowCount(), 0);
     QTRY_COMPARE(table->rowCount(), 2);
-    QCOMPARE(toolTipOf(table, serials[1]), QString());
+    QVERIFY(toolTipOf(table, serials[1])
+                .startsWith(QLatin1String("Answered on lan1h (10.0.1.1/24)\n") + shared));
+    QVERIFY(warned(serials[1]) && warned(serials[2]));
     QVERIFY(window.findChild<WatchView *>()->isWatching());
 }
 
@@ -227,9 +273,12 @@ void TestWatchOnLans::listComparedAndMalformedListRefused()
     compare("site.csv", "Serial Number,IP,MAC\n\"WATCHONE01\",10.0.1.2,00:11:22:33:44:55\n"
                         "GONE000001,10.0.9.9,00:11:22:33:44:57\n");
     QTRY_COMPARE(table->rowCount(), 3);
-    QCOMPARE(toolTipOf(table, serials[1]), QString());
-    QCOMPARE(toolTipOf(table, serials[2]), QStringLiteral("Answers, but is not in the list"));
+    QCOMPARE(toolTipOf(table, serials[1]), QStringLiteral("Answered on lan1h (10.0.1.1/24)"));
+    QCOMPARE(toolTipOf(table, serials[2]),
+             QStringLiteral("Answers, but is not in the list\nAnswered on lan2h (10.0.2.1/24)"));
+    // A device never heard from has no address marks.
     QCOMPARE(toolTipOf(table, "GONE000001"), QStringLiteral("In the list, not answering"));
+    QVERIFY(table->item(rowOf(table, "GONE000001"), 1)->icon().isNull());
     QVERIFY(greyed(table, "GONE000001"));
     QVERIFY2(statusText(window).contains(QLatin1String("1 missing, 1 not in the list")),
              qPrintable(statusText(window)));
