@@ -2,6 +2,7 @@
 
 #include "addressopener.h"
 #include "devicerecord.h"
+#include "emptytable.h"
 #include "ipsortkey.h"
 #include "listsaver.h"
 #include "mainwindowform.h"
@@ -22,7 +23,6 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -325,18 +325,7 @@ void MainWindow::listNewDevices()
 
 void MainWindow::detachRows()
 {
-    // Taking an item out of its cell is immediate; an item destroyed while still in the table
-    // is first looked up in the table's whole item list, which for thousands of rows freezes
-    // the window. The view hears of the emptied cells only through the removal of their rows
-    // that follows: told of every cell alone, it takes several times as long.
-    {
-        const QSignalBlocker quiet(table->model());
-        for (int row = 0; row < table->rowCount(); ++row) {
-            for (int column = 0; column < table->columnCount(); ++column)
-                table->takeItem(row, column);
-        }
-    }
-    table->setRowCount(0);
+    emptyTable(table);
 }
 
 void MainWindow::refreshSlot()

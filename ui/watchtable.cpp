@@ -1,8 +1,8 @@
 #include "watchtable.h"
 
 #include "devicecolumn.h"
+#include "emptytable.h"
 
-#include <QSignalBlocker>
 #include <QTableWidget>
 
 WatchTable::WatchTable(QTableWidget *table)
@@ -196,15 +196,6 @@ void WatchTable::placeNewRows()
 
 void WatchTable::detachItems()
 {
-    // Taken out of their cells first, as the window does with its own rows: an item destroyed
-    // in its cell is looked up in the whole table.
-    {
-        const QSignalBlocker quiet(table->model());
-        for (int row = 0; row < table->rowCount(); ++row) {
-            for (int column = 0; column < table->columnCount(); ++column)
-                table->takeItem(row, column);
-        }
-    }
-    table->setRowCount(0);
+    emptyTable(table);
     items.clear();
 }
